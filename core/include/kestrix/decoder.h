@@ -1,0 +1,54 @@
+// Navdata packet format and the one decoder every consumer uses.
+#pragma once
+
+#include "kestrix/records.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+namespace kestrix {
+
+inline constexpr uint8_t kNavdataMagic[4] = {0x88, 0x77, 0x66, 0x55};
+inline constexpr uint32_t kNavdataMagicWord = 0x55667788u;
+inline constexpr int kPacketHeaderSize = 16;
+inline constexpr int kOptionHeaderSize = 4;
+
+// Offsets and results are signed 32-bit. Streams are limited so that every
+// position the decoder can reach (up to an option size past the end) still fits.
+inline constexpr int64_t kMaxStreamSize = INT32_MAX - 0x10000;
+
+using ByteSpan = std::span<const uint8_t>;
+
+// Time word: upper 11 bits whole seconds, lower 21 bits microseconds (not
+// limited to 999999). Returns the double nearest to the exact value.
+double NavdataTimeToSeconds(uint32_t timeWord);
+
+// Everything one decode writes. The program keeps one of these as its shared
+// navdata state; tests and tools keep their own.
+struct NavdataDecoder {
+    NavdataState state{};          // NavdataState
+    uint32_t headerWord = 0;       // NavdataHeaderWord
+    double recordTime = 0.0;       // RecordTime, seconds
+
+    // Tag 4 met with a size other than 16. Counted, and reported to the owner
+    // through the callback (the window shows its message there).
+    uint64_t wrongSizeEvents = 0;
+    std::function<void()> onWrongSize;
+
+    // Optional: per-tag count of every complete option header met (index =
+    // tag, 0..65535). Left null on the hot paths.
+    uint64_t* optionHeaderCounts = nullptr;
+};
+
+// Offset of the first magic at or after `offset` that lies wholly inside the
+// stream, or -1.
+int32_t FindPacketStart(ByteSpan stream, int32_t offset);
+
+// Decodes the first packet at or after `offset` into `d`. Returns the position
+// behind the packet (the end of its checksum option), which may lie beyond the
+// end of the stream when an option's size points there, or -1 when no magic
+// is found (nothing changes then). Never throws.
+int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d);
+
+} // namespace kestrix

@@ -1,0 +1,32 @@
+#include "kestrix/stream_nav.h"
+
+namespace kestrix {
+
+int32_t SeekRecordByIndex(StreamNavigation nav, int32_t n)
+{
+    nav.cursor = 0;
+    int32_t i = -1;
+    while (nav.cursor >= 0 && i != n) {
+        nav.decoder.recordTime = 0;
+        nav.cursor = DecodeNavdataPacket(nav.stream, nav.cursor, nav.decoder);
+        if (nav.decoder.recordTime > 0)
+            ++i;
+    }
+    return i;
+}
+
+int32_t SeekRecordByTime(StreamNavigation nav, double t)
+{
+    nav.decoder.recordTime = 0;
+    int32_t i = -1;
+    nav.cursor = 0;
+    while (nav.cursor >= 0 && nav.decoder.recordTime < t) {
+        nav.decoder.recordTime = 0;
+        nav.cursor = DecodeNavdataPacket(nav.stream, nav.cursor, nav.decoder);
+        if (nav.decoder.recordTime > 0)
+            ++i;
+    }
+    return nav.cursor < 0 ? -1 : i;
+}
+
+} // namespace kestrix
