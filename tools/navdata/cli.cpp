@@ -1,0 +1,535 @@
+#include "cli.h"
+
+#include "kestrix/decoder.h"
+#include "kestrix/field_text.h"
+#include "kestrix/plot_fields.h"
+#include "kestrix/stream_nav.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace kestrix {
+
+namespace {
+
+constexpr std::string_view kProgram = "kestrix_navdata";
+
+constexpr std::string_view kUsage =
+    "Usage:\n"
+    "  kestrix_navdata info FILE\n"
+    "  kestrix_navdata show FILE (--record N | --time T)\n"
+    "  kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...\n"
+    "  kestrix_navdata --help\n"
+    "\n"
+    "FILE is a recorded navdata stream: datagrams stored back to back.\n"
+    "\n"
+    "info   bytes, packets, records (packets that carry a time), the first and\n"
+    "       last record time and the count of every option tag met.\n"
+    "show   goes to record N (counted from 0; -1 shows the initial state) or to\n"
+    "       the first record whose time is at least T seconds, and prints every\n"
+    "       field edit of the NavData window as Tab.edit=TEXT.\n"
+    "       Exits 1 with \"Record not found\" when there is no such record.\n"
+    "csv    prints time,KEY... and one row per packet once the Time option has\n"
+    "       been seen; KEY is a plot key such as Demo.altitude, and each value\n"
+    "       is M x the field's value (M = 1 unless --multiplier KEY=M is given;\n"
+    "       the last one given for a key wins). Keys without a field give empty\n"
+    "       cells. Use -- before keys that begin with \"--\".\n"
+    "\n"
+    "Exit codes: 0 done, 1 record not found, 2 bad usage or unreadable file.\n";
+
+// Longest text WriteNumber produces ("-1.2345678901234567e-308" is 24).
+constexpr std::size_t kNumberRoom = 32;
+
+// Shortest text that reads back to the same double; nan, inf, -inf.
+char* WriteNumber(char* p, char* end, double v)
+{
+    if (std::isnan(v)) {
+        std::memcpy(p, "nan", 3);
+        return p + 3;
+    }
+    if (std::isinf(v)) {
+        if (v < 0) {
+            std::memcpy(p, "-inf", 4);
+            return p + 4;
+        }
+        std::memcpy(p, "inf", 3);
+        return p + 3;
+    }
+    return std::to_chars(p, end, v).ptr;
+}
+
+// Collects output in large blocks and hands each block to the stream whole.
+class BlockWriter {
+public:
+    explicit BlockWriter(std::ostream& os, std::size_t capacity = std::size_t(1) << 20)
+        : os_(os), buf_(std::make_unique_for_overwrite<char[]>(capacity)), cap_(capacity)
+    {
+    }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    void put(char c)
+    {
+        if (used_ == cap_)
+            flush();
+        buf_[used_++] = c;
+    }
+    void put(std::string_view s)
+    {
+        while (!s.empty()) {
+            if (used_ == cap_)
+                flush();
+            const std::size_t n = std::min(cap_ - used_, s.size());
+            std::memcpy(buf_.get() + used_, s.data(), n);
+            used_ += n;
+            s.remove_prefix(n);
+        }
+    }
+    void number(double v)
+    {
+        if (cap_ - used_ < kNumberRoom)
+            flush();
+        char* p = buf_.get() + used_;
+        used_ = std::size_t(WriteNumber(p, p + kNumberRoom, v) - buf_.get());
+    }
+    void number(uint64_t v)
+    {
+        if (cap_ - used_ < kNumberRoom)
+            flush();
+        char* p = buf_.get() + used_;
+        used_ = std::size_t(std::to_chars(p, p + kNumberRoom, v).ptr - buf_.get());
+    }
+    void flush()
+    {
+        if (used_) {
+            os_.write(buf_.get(), std::streamsize(used_));
+            used_ = 0;
+        }
+    }
+
+private:
+    std::ostream& os_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t cap_;
+    std::size_t used_ = 0;
+};
+
+// ---------------------------------------------------------------------------
+// Loading a stream file whole into memory.
+
+struct StreamFile {
+    std::unique_ptr<uint8_t[]> bytes;
+    std::size_t size = 0;
+    ByteSpan span() const { return {bytes.get(), size}; }
+};
+
+void ReportTooLarge(std::ostream& err, const std::string& path, std::optional<uintmax_t> size)
+{
+    err << kProgram << ": \"" << path << "\" is too large";
+    if (size)
+        err << " (" << *size << " bytes)";
+    err << "; the largest stream supported is " << kMaxStreamSize << " bytes\n";
+}
+
+bool LoadStream(const std::string& path, StreamFile& file, std::ostream& err)
+{
+    namespace fs = std::filesystem;
+    const uint64_t limit = uint64_t(kMaxStreamSize);
+
+    // The size of a regular file is known before reading: refuse a file that
+    // is too large without touching its content, and read the rest in one go.
+    std::size_t capacity = std::size_t(1) << 16;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (!ec && fs::is_directory(st)) {
+        err << kProgram << ": cannot read \"" << path << "\": " << std::strerror(EISDIR) << '\n';
+        return false;
+    }
+    if (!ec && fs::is_regular_file(st)) {
+        const uintmax_t size = fs::file_size(path, ec);
+        if (!ec) {
+            if (size > limit) {
+                ReportTooLarge(err, path, size);
+                return false;
+            }
+            capacity = std::size_t(size) + 1; // + 1: end of file seen without growing
+        }
+    }
+
+    errno = 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) {
+        err << kProgram << ": cannot read \"" << path << "\": " << std::strerror(errno) << '\n';
+        return false;
+    }
+
+    auto buf = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == capacity) {
+            if (capacity > limit) {
+                ReportTooLarge(err, path, std::nullopt);
+                return false;
+            }
+            const std::size_t grown = std::size_t(std::min<uint64_t>(uint64_t(capacity) * 2, limit + 1));
+            auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
+            std::memcpy(bigger.get(), buf.get(), used);
+            buf = std::move(bigger);
+            capacity = grown;
+        }
+        errno = 0;
+        const std::size_t n = std::fread(buf.get() + used, 1, capacity - used, f.get());
+        used += n;
+        if (n == 0 || used < capacity) {
+            if (std::ferror(f.get())) {
+                const int e = errno;
+                err << kProgram << ": cannot read \"" << path << "\": "
+                    << (e ? std::strerror(e) : "read error") << '\n';
+                return false;
+            }
+            if (std::feof(f.get()))
+                break;
+        }
+    }
+    if (used > limit) {
+        ReportTooLarge(err, path, used);
+        return false;
+    }
+    file.bytes = std::move(buf);
+    file.size = used;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Commands.
+
+int RunInfo(const StreamFile& file, std::ostream& out)
+{
+    const ByteSpan stream = file.span();
+    NavdataDecoder d;
+    std::vector<uint64_t> tagCounts(65536, 0);
+    d.optionHeaderCounts = tagCounts.data();
+
+    uint64_t packets = 0;
+    uint64_t records = 0;
+    double firstTime = 0;
+    double lastTime = 0;
+    // The walk of the Graph window's replay; the record test of the seeks.
+    for (int32_t cursor = 0; cursor >= 0;) {
+        d.recordTime = 0;
+        cursor = DecodeNavdataPacket(stream, cursor, d);
+        if (cursor < 0)
+            break;
+        ++packets;
+        if (d.recordTime > 0) {
+            if (records == 0)
+                firstTime = d.recordTime;
+            lastTime = d.recordTime;
+            ++records;
+        }
+    }
+
+    BlockWriter w(out, 1 << 16);
+    w.put("bytes: ");
+    w.number(uint64_t(file.size));
+    w.put("\npackets: ");
+    w.number(packets);
+    w.put("\nrecords: ");
+    w.number(records);
+    w.put("\nfirst_time: ");
+    if (records)
+        w.number(firstTime);
+    else
+        w.put('-');
+    w.put("\nlast_time: ");
+    if (records)
+        w.number(lastTime);
+    else
+        w.put('-');
+    w.put("\noptions:");
+    for (std::size_t tag = 0; tag < tagCounts.size(); ++tag) {
+        if (tagCounts[tag] == 0)
+            continue;
+        w.put(' ');
+        w.number(uint64_t(tag));
+        w.put('=');
+        w.number(tagCounts[tag]);
+    }
+    w.put('\n');
+    w.flush();
+    return 0;
+}
+
+// Printable ASCII as it is, any other byte as \xHH.
+void PutEscaped(BlockWriter& w, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b >= 0x20 && b <= 0x7E) {
+            w.put(ch);
+        } else {
+            w.put("\\x");
+            w.put(kHex[b >> 4]);
+            w.put(kHex[b & 0xF]);
+        }
+    }
+}
+
+int RunShow(const StreamFile& file, std::optional<int32_t> record, std::optional<double> time,
+            std::ostream& out, std::ostream& err)
+{
+    NavdataDecoder d;
+    int32_t cursor = 0;
+    const StreamNavigation nav{file.span(), d, cursor};
+
+    // The two "go" buttons of the NavData window.
+    int32_t index;
+    if (record) {
+        index = SeekRecordByIndex(nav, *record);
+        if (index != *record) {
+            err << "Record not found\n";
+            return 1;
+        }
+    } else {
+        index = SeekRecordByTime(nav, *time);
+        if (index < 0) {
+            err << "Record not found\n";
+            return 1;
+        }
+    }
+
+    const std::span<const FieldEdit> edits = FieldEdits();
+    std::vector<std::string> texts;
+    NavdataFieldTexts(d.state, '.', texts);
+
+    BlockWriter w(out, 1 << 16);
+    w.put("record: ");
+    w.put(std::to_string(index));
+    w.put('\n');
+    for (std::size_t k = 0; k < edits.size(); ++k) {
+        const FieldEdit& e = edits[k];
+        w.put(e.tab);
+        w.put('.');
+        w.put(e.edit);
+        w.put('=');
+        if (e.format == FieldFormat::T && e.tag >= 0 && e.tag < kOptionTagCount && e.offset >= 0
+            && std::size_t(e.offset) < kRecordSlots[e.tag].size) {
+            // The character edit shows one raw byte: take it from the record.
+            const char byte = char(RecordBytes(d.state, e.tag)[e.offset]);
+            PutEscaped(w, std::string_view(&byte, 1));
+        } else if (k < texts.size()) {
+            PutEscaped(w, texts[k]);
+        }
+        w.put('\n');
+    }
+    w.flush();
+    return 0;
+}
+
+// A header cell: quoted when it holds a separator, a quote or a line break.
+void PutCsvCell(BlockWriter& w, std::string_view cell)
+{
+    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
+        w.put(cell);
+        return;
+    }
+    w.put('"');
+    for (const char c : cell) {
+        if (c == '"')
+            w.put('"');
+        w.put(c);
+    }
+    w.put('"');
+}
+
+struct CsvColumn {
+    const PlotField* field; // nullptr: key without an entry, empty cells
+    double multiplier;
+};
+
+int RunCsv(const StreamFile& file, std::span<const std::string_view> keys,
+           std::span<const std::pair<std::string_view, double>> multipliers, std::ostream& out)
+{
+    std::vector<CsvColumn> columns;
+    columns.reserve(keys.size());
+    for (const std::string_view key : keys) {
+        double m = 1.0;
+        for (const auto& [mkey, value] : multipliers)
+            if (mkey == key)
+                m = value; // the last one given wins
+        columns.push_back({FindPlotField(key), m});
+    }
+
+    BlockWriter w(out);
+    w.put("time");
+    for (const std::string_view key : keys) {
+        w.put(',');
+        PutCsvCell(w, key);
+    }
+    w.put('\n');
+
+    // The walk of the Graph window's replay: a row for every decoded packet
+    // once the Time record holds a time.
+    const ByteSpan stream = file.span();
+    NavdataDecoder d;
+    for (int32_t cursor = 0; cursor >= 0;) {
+        cursor = DecodeNavdataPacket(stream, cursor, d);
+        if (cursor < 0)
+            break;
+        const uint32_t timeWord = d.state.Time.time;
+        if (timeWord == 0)
+            continue;
+        w.number(NavdataTimeToSeconds(timeWord));
+        for (const CsvColumn& c : columns) {
+            w.put(',');
+            if (c.field)
+                w.number(c.multiplier * PlotFieldValue(*c.field, d.state));
+        }
+        w.put('\n');
+    }
+    w.flush();
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Arguments.
+
+template <class T>
+std::optional<T> ParseNumber(std::string_view s)
+{
+    T v{};
+    const char* end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, v);
+    if (s.empty() || r.ec != std::errc{} || r.ptr != end)
+        return std::nullopt;
+    return v;
+}
+
+int Usage(std::ostream& err, std::string_view problem)
+{
+    err << kProgram << ": " << problem << "\n\n" << kUsage;
+    return 2;
+}
+
+int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    if (args.empty())
+        return Usage(err, "no command given");
+    const std::string_view command = args[0];
+    if (command == "--help" || command == "-h" || command == "help") {
+        out << kUsage;
+        return 0;
+    }
+    const bool isInfo = command == "info";
+    const bool isShow = command == "show";
+    const bool isCsv = command == "csv";
+    if (!isInfo && !isShow && !isCsv)
+        return Usage(err, "unknown command \"" + std::string(command) + "\"");
+
+    std::vector<std::string_view> positional;
+    std::optional<int32_t> record;
+    std::optional<double> time;
+    std::vector<std::pair<std::string_view, double>> multipliers;
+    bool optionsEnded = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string_view a = args[i];
+        if (optionsEnded || !a.starts_with("--")) {
+            positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "--help") {
+            out << kUsage;
+            return 0;
+        }
+        const bool known = (isShow && (a == "--record" || a == "--time")) || (isCsv && a == "--multiplier");
+        if (!known)
+            return Usage(err, "unknown option \"" + std::string(a) + "\" for " + std::string(command));
+        if (i + 1 >= args.size())
+            return Usage(err, "option " + std::string(a) + " needs a value");
+        const std::string_view value = args[++i];
+        if (a == "--record") {
+            record = ParseNumber<int32_t>(value);
+            if (!record)
+                return Usage(err, "--record needs a whole number, not \"" + std::string(value) + "\"");
+        } else if (a == "--time") {
+            time = ParseNumber<double>(value);
+            if (!time)
+                return Usage(err, "--time needs a number of seconds, not \"" + std::string(value) + "\"");
+        } else {
+            // KEY=M; a multiplier never holds "=", so the last one separates.
+            const std::size_t eq = value.rfind('=');
+            const std::optional<double> m =
+                eq == std::string_view::npos ? std::nullopt : ParseNumber<double>(value.substr(eq + 1));
+            if (!m)
+                return Usage(err, "--multiplier needs KEY=NUMBER, not \"" + std::string(value) + "\"");
+            multipliers.emplace_back(value.substr(0, eq), *m);
+        }
+    }
+
+    if (positional.empty())
+        return Usage(err, "no FILE given");
+    if (isInfo && positional.size() != 1)
+        return Usage(err, "info takes one FILE");
+    if (isShow) {
+        if (positional.size() != 1)
+            return Usage(err, "show takes one FILE");
+        if (record.has_value() == time.has_value())
+            return Usage(err, "show needs either --record N or --time T");
+    }
+    if (isCsv && positional.size() < 2)
+        return Usage(err, "csv needs at least one KEY");
+
+    StreamFile file;
+    if (!LoadStream(std::string(positional[0]), file, err))
+        return 2;
+
+    int code;
+    if (isInfo)
+        code = RunInfo(file, out);
+    else if (isShow)
+        code = RunShow(file, record, time, out, err);
+    else
+        code = RunCsv(file, std::span(positional).subspan(1), multipliers, out);
+
+    out.flush();
+    if (!out) {
+        err << kProgram << ": could not write the output\n";
+        return 2;
+    }
+    return code;
+}
+
+} // namespace
+
+std::string_view NavdataCliUsage()
+{
+    return kUsage;
+}
+
+int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+{
+    try {
+        return Run(args, out, err);
+    } catch (const std::exception& e) {
+        err << kProgram << ": " << e.what() << '\n';
+    } catch (...) {
+        err << kProgram << ": unexpected error\n";
+    }
+    return 2;
+}
+
+} // namespace kestrix

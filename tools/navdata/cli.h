@@ -1,0 +1,26 @@
+// kestrix_navdata: recorded navdata streams on the command line.
+//
+//   kestrix_navdata info FILE
+//   kestrix_navdata show FILE (--record N | --time T)
+//   kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...
+//
+// Exit codes: 0 done; 1 "Record not found" (show); 2 bad usage, a file that
+// cannot be read or is too large, or output that could not be written.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kestrix {
+
+// Runs one command. `args` are the command-line arguments without the program
+// name (args[0] is the command). Normal output goes to `out`, messages to
+// `err`. Returns the exit code. Never throws.
+int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+
+// The usage text printed by --help and on bad usage.
+std::string_view NavdataCliUsage();
+
+} // namespace kestrix
