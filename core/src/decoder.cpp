@@ -22,7 +22,7 @@ static inline int64_t usableSize(ByteSpan s)
 int32_t FindPacketStart(ByteSpan stream, int32_t offset)
 {
     const int64_t size = usableSize(stream);
-    if (offset < 0 || offset + 4 > size)
+    if (offset < 0 || int64_t(offset) + 4 > size)
         return -1;
     const uint8_t* base = stream.data();
     const uint8_t* p = base + offset;

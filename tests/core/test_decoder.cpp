@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <limits>
 #include <vector>
 
 using namespace kestrix;
@@ -81,6 +82,7 @@ private slots:
         QTest::newRow("offset past the magic") << cat({magic, {0, 0}}) << 1 << -1;
         QTest::newRow("offset past the end") << magic << 10 << -1;
         QTest::newRow("negative offset") << magic << -3 << -1;
+        QTest::newRow("largest offset") << magic << std::numeric_limits<int>::max() << -1;
         QTest::newRow("second of two") << cat({magic, magic}) << 1 << 4;
     }
     void findPacketStart()

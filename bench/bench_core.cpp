@@ -1,0 +1,470 @@
+// Throughput of the navdata core on recorded-stream sized input.
+//
+//   decode_full_stream   DecodeNavdataPacket walking 200,000 full packets
+//   memcpy_full_stream   memcpy of the same bytes (the reference rate)
+//   memcpy_per_packet    the same bytes copied packet by packet into one
+//                        cache-resident buffer (what the decoder's writes are)
+//   decode_noisy_stream  the same packets with 30 % noise bytes between them
+//   skip_pure_noise      FindPacketStart over the noise bytes alone
+//   seek_last_record     SeekRecordByIndex to the last record of the noisy stream
+//   cli_csv_10_keys      kestrix_navdata csv FILE KEY x10, output to /dev/null
+//
+// A summary with the targets follows the benchmark table.
+
+#include "kestrix/decoder.h"
+#include "kestrix/packet_builder.h"
+#include "kestrix/plot_fields.h"
+#include "kestrix/records.h"
+#include "kestrix/stream_nav.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+using namespace kestrix;
+
+namespace {
+
+constexpr int kPackets = 200000;
+constexpr double kNoiseShare = 0.30; // of all bytes of the noisy stream
+constexpr double kDecodeTargetMBs = 1500.0;
+constexpr double kNoiseTargetMBs = 1000.0;
+
+struct SplitMix {
+    uint64_t s;
+    uint64_t next()
+    {
+        uint64_t z = (s += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+};
+
+struct Streams {
+    std::vector<uint8_t> full;      // kPackets full packets back to back
+    std::vector<uint8_t> noisy;     // the same packets, noise in front of each
+    std::vector<uint8_t> noiseOnly; // every noise byte of `noisy`, nothing else
+    size_t noise88 = 0;             // 0x88 bytes in the noise
+    size_t partialMagics = 0;       // 0x88 0x77 [0x66] runs in the noise
+    std::string cliFile;            // `full` written to a temporary file
+};
+
+// Random bytes with lone 0x88 bytes and partial magics mixed in, as line noise
+// that cut packets leave behind; never a whole magic.
+void AppendNoise(std::vector<uint8_t>& out, size_t n, SplitMix& rng, Streams& s)
+{
+    const size_t from = out.size();
+    for (size_t i = 0; i < n; ++i) {
+        const uint64_t r = rng.next();
+        uint8_t b = uint8_t(r);
+        if ((r >> 8) % 64 == 0)
+            b = 0x88; // about 1.6 % on top of the 1/256 of plain random bytes
+        out.push_back(b);
+        if (b == 0x88 && (r >> 16) % 4 == 0 && i + 1 < n) {
+            out.push_back(0x77);
+            ++i;
+            ++s.partialMagics;
+            if ((r >> 24) % 2 == 0 && i + 1 < n) {
+                out.push_back(0x66);
+                ++i;
+            }
+        }
+    }
+    for (size_t i = from; i + 4 <= out.size(); ++i)
+        if (std::memcmp(&out[i], kNavdataMagic, 4) == 0)
+            out[i + 3] = 0x54;
+}
+
+size_t CountPackets(ByteSpan stream, int32_t* lastEnd = nullptr)
+{
+    NavdataDecoder d;
+    size_t n = 0;
+    int32_t off = 0;
+    for (;;) {
+        const int32_t next = DecodeNavdataPacket(stream, off, d);
+        if (next < 0)
+            break;
+        ++n;
+        off = next;
+    }
+    if (lastEnd)
+        *lastEnd = off;
+    return n;
+}
+
+Streams BuildStreams()
+{
+    Streams s;
+    SplitMix rng{0x6B657374726978ull};
+
+    NavdataState st{};
+    auto* raw = reinterpret_cast<uint8_t*>(&st);
+    for (size_t i = 0; i < sizeof st; ++i)
+        raw[i] = uint8_t(rng.next());
+
+    s.full.reserve(size_t(kPackets) * kFullPacketSize);
+    const double meanGap = double(kFullPacketSize) * kNoiseShare / (1.0 - kNoiseShare);
+    s.noisy.reserve(size_t(double(kPackets) * (double(kFullPacketSize) + meanGap) * 1.01));
+    for (int i = 0; i < kPackets; ++i) {
+        // A flight at 1000 packets a second from t = 1 s, with moving values.
+        const uint32_t t = MakeTimeWord(1u + uint32_t(i) / 1000u, (uint32_t(i) % 1000u) * 1000u);
+        st.Time.time = t;
+        st.Vision.time_capture = t;
+        st.Demo.altitude = int32_t(i % 5000);
+        st.Demo.theta = float(std::sin(i * 0.001));
+        st.Demo.phi = float(std::cos(i * 0.002));
+        st.Demo.psi = float(i % 360);
+        st.Demo.vx = float(i) * 0.01f;
+        st.Raw_meas.raw_accs[0] = uint16_t(i);
+        st.Magneto.magneto_state = uint32_t(i * 7);
+        for (int k = 0; k < 8; ++k)
+            raw[rng.next() % sizeof st] = uint8_t(rng.next());
+        st.Time.time = t; // the random bytes may have hit the times
+        st.Vision.time_capture = t;
+
+        const std::vector<uint8_t> p = BuildFullPacket(st, 0x0F0000D4u, uint32_t(i));
+        s.full.insert(s.full.end(), p.begin(), p.end());
+
+        const size_t gap = size_t(rng.next() % uint64_t(2 * meanGap + 1));
+        const size_t before = s.noiseOnly.size();
+        AppendNoise(s.noiseOnly, gap, rng, s);
+        s.noisy.insert(s.noisy.end(), s.noiseOnly.begin() + long(before), s.noiseOnly.end());
+        s.noisy.insert(s.noisy.end(), p.begin(), p.end());
+    }
+    // Gaps joined end to end could form a magic at their seams.
+    for (size_t i = 0; i + 4 <= s.noiseOnly.size(); ++i)
+        if (std::memcmp(&s.noiseOnly[i], kNavdataMagic, 4) == 0)
+            s.noiseOnly[i + 3] = 0x54;
+    for (uint8_t b : s.noiseOnly)
+        s.noise88 += b == 0x88;
+    return s;
+}
+
+Streams& GetStreams()
+{
+    static Streams s = BuildStreams();
+    return s;
+}
+
+void BM_DecodeFullStream(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    const ByteSpan stream(s.full);
+    NavdataDecoder d;
+    int64_t packets = 0;
+    for (auto _ : state) {
+        packets = 0;
+        int32_t off = 0;
+        while ((off = DecodeNavdataPacket(stream, off, d)) >= 0)
+            ++packets;
+        benchmark::DoNotOptimize(d.state);
+        benchmark::ClobberMemory();
+    }
+    if (packets != kPackets)
+        state.SkipWithError("wrong packet count");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stream.size()));
+    state.counters["packets"] = double(packets);
+    state.counters["packets/s"] = benchmark::Counter(double(packets), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_MemcpyFullStream(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    std::vector<uint8_t> dst(s.full.size(), 1); // touched: no page faults while timing
+    for (auto _ : state) {
+        std::memcpy(dst.data(), s.full.data(), s.full.size());
+        benchmark::DoNotOptimize(dst.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
+}
+
+void BM_MemcpyPerPacket(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    alignas(64) static uint8_t dst[kFullPacketSize];
+    for (auto _ : state) {
+        for (size_t off = 0; off < s.full.size(); off += kFullPacketSize) {
+            std::memcpy(dst, s.full.data() + off, kFullPacketSize);
+            benchmark::ClobberMemory();
+        }
+        benchmark::DoNotOptimize(dst);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
+}
+
+void BM_DecodeNoisyStream(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    const ByteSpan stream(s.noisy);
+    NavdataDecoder d;
+    int64_t packets = 0;
+    for (auto _ : state) {
+        packets = 0;
+        int32_t off = 0;
+        while ((off = DecodeNavdataPacket(stream, off, d)) >= 0)
+            ++packets;
+        benchmark::DoNotOptimize(d.state);
+        benchmark::ClobberMemory();
+    }
+    if (packets != kPackets)
+        state.SkipWithError("wrong packet count");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stream.size()));
+    state.counters["noise_share"] = double(s.noiseOnly.size()) / double(s.noisy.size());
+    state.counters["packets/s"] = benchmark::Counter(double(packets), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_SkipPureNoise(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    const ByteSpan stream(s.noiseOnly);
+    int32_t r = 0;
+    for (auto _ : state) {
+        r = FindPacketStart(stream, 0);
+        benchmark::DoNotOptimize(r);
+    }
+    if (r != -1)
+        state.SkipWithError("noise holds a magic");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(stream.size()));
+}
+
+void BM_SeekLastRecord(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    NavdataDecoder d;
+    int32_t cursor = 0;
+    int32_t got = -1;
+    for (auto _ : state) {
+        got = SeekRecordByIndex({ByteSpan(s.noisy), d, cursor}, kPackets - 1);
+        benchmark::DoNotOptimize(got);
+    }
+    if (got != kPackets - 1)
+        state.SkipWithError("last record not reached");
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.noisy.size()));
+    state.counters["record"] = double(got);
+}
+
+#ifdef KESTRIX_NAVDATA_EXE
+const char* const kCsvKeys[] = {
+    "Demo.altitude", "Demo.theta",  "Demo.phi",           "Demo.psi",           "Demo.vx",
+    "Time.time",     "Raw_meas.raw_accs_0", "Euler_angles.theta1", "Vision.time_capture", "Magneto.magneto_state",
+};
+
+int RunCli(const std::string& file)
+{
+    std::vector<std::string> args = {KESTRIX_NAVDATA_EXE, "csv", file};
+    for (const char* k : kCsvKeys)
+        args.emplace_back(k);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void BM_CliCsv(benchmark::State& state)
+{
+    Streams& s = GetStreams();
+    for (auto _ : state) {
+        const int rc = RunCli(s.cliFile);
+        if (rc != 0) {
+            state.SkipWithError(("kestrix_navdata csv exited with " + std::to_string(rc)).c_str());
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
+    state.counters["keys"] = double(std::size(kCsvKeys));
+}
+
+bool WriteCliFile(Streams& s)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrix_bench_core_XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < s.full.size()) {
+        const ssize_t w = write(fd, s.full.data() + done, s.full.size() - done);
+        if (w <= 0) {
+            close(fd);
+            unlink(path.c_str());
+            return false;
+        }
+        done += size_t(w);
+    }
+    close(fd);
+    s.cliFile = path;
+    return true;
+}
+#endif
+
+// Remembers every run for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    SummaryReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+    std::map<std::string, Run> runs; // by function name
+
+    void ReportRuns(const std::vector<Run>& reports) override
+    {
+        for (const Run& r : reports)
+            if (r.run_type == Run::RT_Iteration)
+                runs[r.run_name.function_name] = r;
+        ConsoleReporter::ReportRuns(reports);
+    }
+
+    const Run* find(const std::string& name) const
+    {
+        auto it = runs.find(name);
+        return it == runs.end() || it->second.error_occurred ? nullptr : &it->second;
+    }
+    double mbs(const std::string& name) const
+    {
+        const Run* r = find(name);
+        if (!r)
+            return NAN;
+        auto c = r->counters.find("bytes_per_second");
+        return c == r->counters.end() ? NAN : c->second.value / 1e6;
+    }
+    double seconds(const std::string& name) const
+    {
+        const Run* r = find(name);
+        return r ? r->GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r->time_unit) : NAN;
+    }
+};
+
+const char* Verdict(bool ok) { return ok ? "MET" : "MISSED"; }
+
+// "   1234 MB/s" or "not run" (filtered out or failed).
+std::string Rate(double mbs)
+{
+    char buf[32];
+    if (std::isnan(mbs))
+        return "    not run";
+    std::snprintf(buf, sizeof buf, "%6.0f MB/s", mbs);
+    return buf;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    std::printf("Building streams: %d full packets of %zu bytes...\n", kPackets, kFullPacketSize);
+    Streams& s = GetStreams();
+    int32_t lastEnd = 0;
+    const size_t fullPackets = CountPackets(s.full, &lastEnd);
+    const size_t noisyPackets = CountPackets(s.noisy);
+    std::printf("  full stream   %zu bytes (%.1f MB), %zu packets decoded, walk ends at %d\n", s.full.size(),
+                s.full.size() / 1e6, fullPackets, lastEnd);
+    std::printf("  noisy stream  %zu bytes (%.1f MB), %zu packets decoded, noise %zu bytes = %.1f %% "
+                "(0x88 bytes in it: %zu = %.2f %%, 0x88 0x77 runs: %zu)\n",
+                s.noisy.size(), s.noisy.size() / 1e6, noisyPackets, s.noiseOnly.size(),
+                100.0 * double(s.noiseOnly.size()) / double(s.noisy.size()), s.noise88,
+                100.0 * double(s.noise88) / double(s.noiseOnly.size()), s.partialMagics);
+    if (fullPackets != size_t(kPackets) || noisyPackets != size_t(kPackets)) {
+        std::fprintf(stderr, "stream check failed: expected %d packets\n", kPackets);
+        return 1;
+    }
+
+    using benchmark::kMillisecond;
+    benchmark::RegisterBenchmark("decode_full_stream", BM_DecodeFullStream)->Unit(kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("memcpy_full_stream", BM_MemcpyFullStream)->Unit(kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("memcpy_per_packet", BM_MemcpyPerPacket)->Unit(kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("decode_noisy_stream", BM_DecodeNoisyStream)->Unit(kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("skip_pure_noise", BM_SkipPureNoise)->Unit(kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("seek_last_record", BM_SeekLastRecord)->Unit(kMillisecond)->UseRealTime();
+
+    std::string cliNote;
+#ifdef KESTRIX_NAVDATA_EXE
+    for (const char* k : kCsvKeys)
+        if (!FindPlotField(k)) {
+            std::fprintf(stderr, "unknown plot key %s\n", k);
+            return 1;
+        }
+    if (WriteCliFile(s)) {
+        std::printf("  csv input     %s (%zu bytes), tool %s\n", s.cliFile.c_str(), s.full.size(),
+                    KESTRIX_NAVDATA_EXE);
+        benchmark::RegisterBenchmark("cli_csv_10_keys", BM_CliCsv)
+            ->Unit(kMillisecond)
+            ->UseRealTime()
+            ->Iterations(3);
+    } else {
+        cliNote = "skipped: cannot write the temporary stream file";
+    }
+#else
+    cliNote = "skipped: target kestrix_navdata was not configured (tools/navdata)";
+#endif
+    if (!cliNote.empty())
+        std::printf("cli_csv_10_keys %s\n", cliNote.c_str());
+
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+#ifdef KESTRIX_NAVDATA_EXE
+    if (!s.cliFile.empty())
+        unlink(s.cliFile.c_str());
+#endif
+
+    const double decode = reporter.mbs("decode_full_stream");
+    const double memcpyRate = reporter.mbs("memcpy_full_stream");
+    const double perPacket = reporter.mbs("memcpy_per_packet");
+    const double noisy = reporter.mbs("decode_noisy_stream");
+    const double pureNoise = reporter.mbs("skip_pure_noise");
+    const double seek = reporter.seconds("seek_last_record");
+    const double cli = reporter.seconds("cli_csv_10_keys");
+
+    std::printf("\nSummary (MB = 10^6 bytes)\n");
+    std::printf("  decode, 200,000 full packets   %s   target >= %.0f MB/s: %s; >= memcpy/4 = %.0f MB/s: %s\n",
+                Rate(decode).c_str(), kDecodeTargetMBs, Verdict(decode >= kDecodeTargetMBs), memcpyRate / 4,
+                Verdict(decode >= memcpyRate / 4));
+    std::printf("  memcpy, same bytes             %s   (%.2f x decode)\n", Rate(memcpyRate).c_str(),
+                memcpyRate / decode);
+    std::printf("  memcpy packet by packet        %s   (into one cache-resident buffer)\n", Rate(perPacket).c_str());
+    std::printf("  decode, 30 %% noise between     %s   target >= %.0f MB/s: %s\n", Rate(noisy).c_str(),
+                kNoiseTargetMBs, Verdict(noisy >= kNoiseTargetMBs));
+    std::printf("  FindPacketStart, noise alone   %s\n", Rate(pureNoise).c_str());
+    if (std::isnan(seek))
+        std::printf("  SeekRecordByIndex(%d)      not run\n", kPackets - 1);
+    else
+        std::printf("  SeekRecordByIndex(%d)    %6.1f ms     (noisy stream, from offset 0)\n", kPackets - 1,
+                    seek * 1e3);
+    if (std::isnan(cli))
+        std::printf("  kestrix_navdata csv, 10 keys   %s\n",
+                    cliNote.empty() ? "not run or failed (see above)" : cliNote.c_str());
+    else
+        std::printf("  kestrix_navdata csv, 10 keys   %6.0f ms     (%.0f MB/s of stream, output to /dev/null)\n",
+                    cli * 1e3, double(s.full.size()) / 1e6 / cli);
+    benchmark::Shutdown();
+    return 0;
+}

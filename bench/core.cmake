@@ -1,0 +1,9 @@
+# bench_core: decoder throughput against memcpy, noise skipping, a seek to the
+# last record and the CLI's csv export over a 200,000-packet stream.
+add_executable(bench_core ${CMAKE_CURRENT_LIST_DIR}/bench_core.cpp)
+target_link_libraries(bench_core PRIVATE kestrix_core benchmark::benchmark)
+set_target_properties(bench_core PROPERTIES AUTOMOC OFF)
+if(TARGET kestrix_navdata)
+  target_compile_definitions(bench_core PRIVATE KESTRIX_NAVDATA_EXE="$<TARGET_FILE:kestrix_navdata>")
+  add_dependencies(bench_core kestrix_navdata)
+endif()
