@@ -3,6 +3,8 @@
 #include "kestrix/field_text.h"
 #include "kestrix/plot_fields.h"
 
+#include "test_bytes.h"
+
 #include <QtTest>
 
 #include <bit>
@@ -41,22 +43,6 @@ QByteArray bytesOf(const std::string& s)
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
-QByteArray le32(uint32_t v)
-{
-    QByteArray b(4, '\0');
-    std::memcpy(b.data(), &v, 4);
-    return b;
-}
-QByteArray le16(uint16_t v)
-{
-    QByteArray b(2, '\0');
-    std::memcpy(b.data(), &v, 2);
-    return b;
-}
-QByteArray f32(float v)
-{
-    return le32(std::bit_cast<uint32_t>(v));
-}
 
 double fl(float v)
 {

@@ -1,6 +1,8 @@
 // The plot catalogue: entries, lookup by plot key and value reading.
 #include "kestrix/plot_fields.h"
 
+#include "test_bytes.h"
+
 #include <QtTest>
 
 #include <bit>
@@ -14,22 +16,6 @@ using namespace kestrix;
 
 namespace {
 
-QByteArray le32(uint32_t v)
-{
-    QByteArray b(4, '\0');
-    std::memcpy(b.data(), &v, 4);
-    return b;
-}
-QByteArray le16(uint16_t v)
-{
-    QByteArray b(2, '\0');
-    std::memcpy(b.data(), &v, 2);
-    return b;
-}
-QByteArray f32(float v)
-{
-    return le32(std::bit_cast<uint32_t>(v));
-}
 
 QString keyText(const PlotField& f)
 {

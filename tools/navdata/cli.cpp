@@ -404,16 +404,6 @@ int RunCsv(const StreamFile& file, std::span<const std::string_view> keys,
 // ---------------------------------------------------------------------------
 // Arguments.
 
-template <class T>
-std::optional<T> ParseNumber(std::string_view s)
-{
-    T v{};
-    const char* end = s.data() + s.size();
-    const auto r = std::from_chars(s.data(), end, v);
-    if (s.empty() || r.ec != std::errc{} || r.ptr != end)
-        return std::nullopt;
-    return v;
-}
 
 int Usage(std::ostream& err, std::string_view problem)
 {

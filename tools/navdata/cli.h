@@ -8,6 +8,8 @@
 // cannot be read or is too large, or output that could not be written.
 #pragma once
 
+#include <charconv>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -22,5 +24,18 @@ int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ost
 
 // The usage text printed by --help and on bad usage.
 std::string_view NavdataCliUsage();
+
+// A whole argument as a number of type T (no sign for unsigned types, no
+// leading or trailing characters); nullopt otherwise.
+template <class T>
+std::optional<T> ParseNumber(std::string_view s)
+{
+    T v{};
+    const char* end = s.data() + s.size();
+    const auto r = std::from_chars(s.data(), end, v);
+    if (s.empty() || r.ec != std::errc{} || r.ptr != end)
+        return std::nullopt;
+    return v;
+}
 
 } // namespace kestrix

@@ -13,6 +13,7 @@
 // non-finite reals, packets without checksum or time, flipped bytes.
 // The output depends on N, S and --hostile only.
 
+#include "cli.h"
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"
 #include "kestrix/records.h"
@@ -458,16 +459,6 @@ void AppendNoise(std::vector<uint8_t>& out, Rng& rng)
     }
 }
 
-template <class T>
-std::optional<T> ParseNumber(std::string_view s)
-{
-    T v{};
-    const char* end = s.data() + s.size();
-    const auto r = std::from_chars(s.data(), end, v);
-    if (s.empty() || r.ec != std::errc{} || r.ptr != end)
-        return std::nullopt;
-    return v;
-}
 
 int Usage(std::string_view problem)
 {
