@@ -197,7 +197,7 @@ void TForm1::buildControls()
     SCButton4 = button(QStringLiteral("SCButton4"), QStringLiteral("..."), SCGroupBox1, {280, 37, 25, 21});
     SCButton4->setToolTip(QStringLiteral("browse for file to save stream"));
     Label2 = label(QStringLiteral("Label2"), QStringLiteral("Packet Size"), SCGroupBox1, 60, 62);
-    Label10 = label(QStringLiteral("Label10"), QStringLiteral("Record freq."), SCGroupBox1, 130, 62);
+    Label10 = label(QStringLiteral("Label10"), QStringLiteral("Record freq."), SCGroupBox1, 124, 62);
     Label1 = label(QStringLiteral("Label1"), QStringLiteral("File Size (kB)"), SCGroupBox1, 238, 62);
     SCFrameEdit1 = frameEdit(QStringLiteral("SCFrameEdit1"), QStringLiteral("Packet Size"), SCGroupBox1,
                              {60, 77, 58, 21});
@@ -205,7 +205,7 @@ void TForm1::buildControls()
     SCComboboxEx1 = new TSCComboBoxEx(SCGroupBox1);
     SCComboboxEx1->setObjectName(QStringLiteral("SCComboboxEx1"));
     SCComboboxEx1->setAccessibleName(QStringLiteral("Record freq."));
-    SCComboboxEx1->setGeometry(128, 77, 106, 21);
+    SCComboboxEx1->setGeometry(122, 77, 113, 21);
     SCComboboxEx1->addItemWithValue(QStringLiteral("each (3ms)"), QStringLiteral("1"));
     SCComboboxEx1->addItemWithValue(QStringLiteral("1/10 (30ms)"), QStringLiteral("10"));
     SCComboboxEx1->addItemWithValue(QStringLiteral("1/100 (300ms)"), QStringLiteral("100"));
