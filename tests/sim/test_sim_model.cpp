@@ -812,7 +812,7 @@ private slots:
         QTest::newRow("any") << "0.0.0.0" << false << "127.0.0.0/8";
         QTest::newRow("just above") << "128.0.0.1" << false << "127.0.0.0/8";
         QTest::newRow("just below") << "126.255.255.255" << false << "127.0.0.0/8";
-        QTest::newRow("lan") << "192.168.1.1" << false << "127.0.0.0/8";
+        QTest::newRow("link-local") << "169.254.1.1" << false << "127.0.0.0/8";
         QTest::newRow("name") << "localhost" << false << "invalid address";
         QTest::newRow("leading zero") << "127.0.0.02" << false << "invalid address";
         QTest::newRow("three parts") << "127.0.1" << false << "invalid address";
