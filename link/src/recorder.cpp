@@ -96,7 +96,10 @@ bool Recorder::append(const QByteArray& datagram, QString* error)
 qint64 Recorder::size() const
 {
     std::lock_guard lock(d->mutex);
-    return d->openLocked() ? d->file->size() : -1;
+    // The file is created empty and only ever appended to (a cut-off write
+    // seeks back to its start), so its length is the write position: no
+    // file-system query for every datagram.
+    return d->openLocked() ? d->file->pos() : -1;
 }
 
 } // namespace kestrix::link
