@@ -80,7 +80,21 @@ bool isSpinKey(int key)
 
 } // namespace
 
-TSCIntSpinEdit::TSCIntSpinEdit(QWidget* parent) : QLineEdit(parent)
+void TSCNumberField::keyPressEvent(QKeyEvent* e)
+{
+    if (isSpinKey(e->key())) {
+        e->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void TSCNumberField::wheelEvent(QWheelEvent* e)
+{
+    e->ignore();
+}
+
+TSCIntSpinEdit::TSCIntSpinEdit(QWidget* parent) : TSCNumberField(parent)
 {
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,19}")), this));
     setText(QStringLiteral("0"));
@@ -89,8 +103,8 @@ TSCIntSpinEdit::TSCIntSpinEdit(QWidget* parent) : QLineEdit(parent)
 
 qint64 TSCIntSpinEdit::clamp(qint64 v) const
 {
-    if (bounded()) {
-        return std::min(std::max(v, min_), max_);
+    if (range_.bounded()) {
+        return range_.clamp(v);
     }
     return std::min<qint64>(std::max<qint64>(v, std::numeric_limits<qint32>::min()),
                             std::numeric_limits<qint32>::max());
@@ -101,7 +115,7 @@ qint64 TSCIntSpinEdit::value() const
     bool ok = false;
     const qint64 v = text().trimmed().toLongLong(&ok);
     if (!ok) {
-        return min_;
+        return range_.min;
     }
     return clamp(v);
 }
@@ -120,8 +134,7 @@ void TSCIntSpinEdit::setValue(qint64 v)
 
 void TSCIntSpinEdit::setRange(qint64 minValue, qint64 maxValue)
 {
-    min_ = std::min(minValue, maxValue);
-    max_ = std::max(minValue, maxValue);
+    range_.set(minValue, maxValue);
     textEdited();
 }
 
@@ -134,21 +147,8 @@ void TSCIntSpinEdit::textEdited()
     }
 }
 
-void TSCIntSpinEdit::keyPressEvent(QKeyEvent* e)
-{
-    if (isSpinKey(e->key())) {
-        e->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(e);
-}
 
-void TSCIntSpinEdit::wheelEvent(QWheelEvent* e)
-{
-    e->ignore();
-}
-
-TSCFloatSpinEdit::TSCFloatSpinEdit(QWidget* parent) : QLineEdit(parent)
+TSCFloatSpinEdit::TSCFloatSpinEdit(QWidget* parent) : TSCNumberField(parent)
 {
     updateValidator();
     setText(QStringLiteral("0"));
@@ -168,22 +168,14 @@ void TSCFloatSpinEdit::setDecimals(int decimals)
     updateValidator();
 }
 
-double TSCFloatSpinEdit::clamp(double v) const
-{
-    if (bounded()) {
-        return std::min(std::max(v, min_), max_);
-    }
-    return v;
-}
-
 double TSCFloatSpinEdit::value() const
 {
     bool ok = false;
     const double v = QLocale::c().toDouble(text().trimmed(), &ok);
     if (!ok || !std::isfinite(v)) {
-        return min_;
+        return range_.min;
     }
-    return clamp(v);
+    return range_.clamp(v);
 }
 
 void TSCFloatSpinEdit::setValue(double v)
@@ -191,7 +183,7 @@ void TSCFloatSpinEdit::setValue(double v)
     if (!isEnabled() || std::isnan(v)) {
         return;
     }
-    v = clamp(v);
+    v = range_.clamp(v);
     if (v == last_ && value() == v) {
         return;
     }
@@ -212,8 +204,7 @@ void TSCFloatSpinEdit::setValue(double v)
 
 void TSCFloatSpinEdit::setRange(double minValue, double maxValue)
 {
-    min_ = std::min(minValue, maxValue);
-    max_ = std::max(minValue, maxValue);
+    range_.set(minValue, maxValue);
     textEdited();
 }
 
@@ -226,19 +217,6 @@ void TSCFloatSpinEdit::textEdited()
     }
 }
 
-void TSCFloatSpinEdit::keyPressEvent(QKeyEvent* e)
-{
-    if (isSpinKey(e->key())) {
-        e->accept();
-        return;
-    }
-    QLineEdit::keyPressEvent(e);
-}
-
-void TSCFloatSpinEdit::wheelEvent(QWheelEvent* e)
-{
-    e->ignore();
-}
 
 // ------------------------------------------------------------- TSCFrameEdit
 

@@ -7,6 +7,8 @@
 // can flash, and bevels.
 #pragma once
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
@@ -64,13 +66,38 @@ public:
     explicit TSCCheckBox(const QString& caption = {}, QWidget* parent = nullptr);
 };
 
+// What the number fields share: a plain line edit that ignores the arrow,
+// page and wheel steps of a spin box, and a minimum/maximum pair of which
+// both 0 mean unbounded.
+class TSCNumberField : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+};
+
+template <class T>
+struct NumberRange {
+    T min = 0;
+    T max = 0;
+    bool bounded() const { return min != 0 || max != 0; }
+    void set(T a, T b)
+    {
+        min = std::min(a, b);
+        max = std::max(a, b);
+    }
+    T clamp(T v) const { return bounded() ? std::min(std::max(v, min), max) : v; }
+};
+
 // A plain integer field: no spin buttons, no arrow keys, no wheel, no
 // thousands separators. Minimum and maximum both 0 mean unbounded (the range
 // of a signed 32-bit integer). valueChanged() is raised whenever the value
 // changes, by typing or from code, and not when the value set equals the
 // current one; setValue() is ignored while the edit is disabled; an empty or
 // non-numeric text reads as the minimum.
-class TSCIntSpinEdit : public QLineEdit {
+class TSCIntSpinEdit : public TSCNumberField {
     Q_OBJECT
 public:
     explicit TSCIntSpinEdit(QWidget* parent = nullptr);
@@ -78,29 +105,23 @@ public:
     qint64 value() const;
     void setValue(qint64 v);
     void setRange(qint64 minValue, qint64 maxValue);
-    qint64 minValue() const { return min_; }
-    qint64 maxValue() const { return max_; }
+    qint64 minValue() const { return range_.min; }
+    qint64 maxValue() const { return range_.max; }
 
 signals:
     void valueChanged(qint64 value);
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-
 private:
-    bool bounded() const { return min_ != 0 || max_ != 0; }
     qint64 clamp(qint64 v) const;
     void textEdited();
 
-    qint64 min_ = 0;
-    qint64 max_ = 0;
+    NumberRange<qint64> range_;
     qint64 last_ = 0;
 };
 
 // A plain real field with the same rules as TSCIntSpinEdit; it accepts up to
 // decimals() places after the point (10 unless set).
-class TSCFloatSpinEdit : public QLineEdit {
+class TSCFloatSpinEdit : public TSCNumberField {
     Q_OBJECT
 public:
     explicit TSCFloatSpinEdit(QWidget* parent = nullptr);
@@ -108,26 +129,19 @@ public:
     double value() const;
     void setValue(double v);
     void setRange(double minValue, double maxValue);
-    double minValue() const { return min_; }
-    double maxValue() const { return max_; }
+    double minValue() const { return range_.min; }
+    double maxValue() const { return range_.max; }
     void setDecimals(int decimals);
     int decimals() const { return decimals_; }
 
 signals:
     void valueChanged(double value);
 
-protected:
-    void keyPressEvent(QKeyEvent* e) override;
-    void wheelEvent(QWheelEvent* e) override;
-
 private:
-    bool bounded() const { return min_ != 0 || max_ != 0; }
-    double clamp(double v) const;
     void textEdited();
     void updateValidator();
 
-    double min_ = 0;
-    double max_ = 0;
+    NumberRange<double> range_;
     double last_ = 0;
     int decimals_ = 10;
 };
