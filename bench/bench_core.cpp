@@ -7,14 +7,30 @@
 //   decode_noisy_stream  the same packets with 30 % noise bytes between them
 //   skip_pure_noise      FindPacketStart over the noise bytes alone
 //   seek_last_record     SeekRecordByIndex to the last record of the noisy stream
+//   load_read_file       ReadStreamFile of the full stream written to a file
+//   load_build_index     StreamIndex::Build over the loaded full stream
+//   load_read_and_index  both, as the loader thread does them
+//   seek_indexed_10      SeekRecordByIndex(10) through the index
+//   seek_indexed_199990  SeekRecordByIndex(199990) through the index
+//   seek_indexed_steps   ">>" steps through the last 20,000 records, one per seek
+//   seek_time_indexed    SeekRecordByTime to the time of record 199,990
+//   index_spacing/N      snapshots every N bytes: seeks across the last
+//                        records (mean per seek) with the build time, the
+//                        slowest seek and the index memory as counters
 //   cli_csv_10_keys      kestrix_navdata csv FILE KEY x10, output to /dev/null
+//   cli_info             kestrix_navdata info FILE, output to /dev/null
 //
+// Before the table, the peak memory of one read + index build is measured.
+// The stream file lies in the page cache (it was just written): the load
+// figures are those of a file read recently, not of a cold disk.
 // A summary with the targets follows the benchmark table.
 
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"
 #include "kestrix/plot_fields.h"
 #include "kestrix/records.h"
+#include "kestrix/stream_file.h"
+#include "kestrix/stream_index.h"
 #include "kestrix/stream_nav.h"
 
 #include <benchmark/benchmark.h>
@@ -24,11 +40,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +62,13 @@ constexpr int kPackets = 200000;
 constexpr double kNoiseShare = 0.30; // of all bytes of the noisy stream
 constexpr double kDecodeTargetMBs = 1500.0;
 constexpr double kNoiseTargetMBs = 1000.0;
+constexpr double kLoadTargetMs = 500.0;       // read + index build
+constexpr double kInfoTargetMs = 500.0;       // kestrix_navdata info
+constexpr double kSeekTargetMs = 1.0;         // one indexed seek, any record
+constexpr double kStepRatioTarget = 2.0;      // step to 199,990 / step to 10
+constexpr double kPeakSlackMB = 64.0;         // load peak above the file size
+constexpr int32_t kFarRecord = 199990;
+constexpr int32_t kNearRecord = 10;
 
 struct SplitMix {
     uint64_t s;
@@ -61,7 +87,7 @@ struct Streams {
     std::vector<uint8_t> noiseOnly; // every noise byte of `noisy`, nothing else
     size_t noise88 = 0;             // 0x88 bytes in the noise
     size_t partialMagics = 0;       // 0x88 0x77 [0x66] runs in the noise
-    std::string cliFile;            // `full` written to a temporary file
+    std::string file;               // `full` written to a temporary file
 };
 
 // Random bytes with lone 0x88 bytes and partial magics mixed in, as line noise
@@ -243,17 +269,209 @@ void BM_SeekLastRecord(benchmark::State& state)
     state.counters["record"] = double(got);
 }
 
+// ---------------------------------------------------------------------------
+// Loading a recording and seeking through its index.
+
+bool WriteStreamFile(Streams& s)
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrix_bench_core_XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0)
+        return false;
+    size_t done = 0;
+    while (done < s.full.size()) {
+        const ssize_t w = write(fd, s.full.data() + done, s.full.size() - done);
+        if (w <= 0) {
+            close(fd);
+            unlink(path.c_str());
+            return false;
+        }
+        done += size_t(w);
+    }
+    close(fd);
+    s.file = path;
+    return true;
+}
+
+void BM_LoadReadFile(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    for (auto _ : state) {
+        StreamBuffer b;
+        std::string error;
+        if (!ReadStreamFile(s.file, b, error) || b.size() != s.full.size()) {
+            state.SkipWithError(("read failed: " + error).c_str());
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
+}
+
+void BM_LoadBuildIndex(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    std::size_t snapshots = 0;
+    for (auto _ : state) {
+        const StreamIndex index = StreamIndex::Build(s.full);
+        snapshots = index.snapshotCount();
+        if (index.recordCount() != kPackets) {
+            state.SkipWithError("wrong record count");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
+    state.counters["snapshots"] = double(snapshots);
+}
+
+void BM_LoadReadAndIndex(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    for (auto _ : state) {
+        StreamBuffer b;
+        std::string error;
+        if (!ReadStreamFile(s.file, b, error)) {
+            state.SkipWithError(("read failed: " + error).c_str());
+            break;
+        }
+        const StreamIndex index = StreamIndex::Build(b.span());
+        if (index.recordCount() != kPackets) {
+            state.SkipWithError("wrong record count");
+            break;
+        }
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
+}
+
+const StreamIndex& FullIndex()
+{
+    static const StreamIndex index = StreamIndex::Build(GetStreams().full);
+    return index;
+}
+
+double RecordTimeOf(int32_t record)
+{
+    return NavdataTimeToSeconds(MakeTimeWord(1u + uint32_t(record) / 1000u, (uint32_t(record) % 1000u) * 1000u));
+}
+
+// Seeks to record n, or to its time, on one decoder, as the window does: each
+// starts from what the last left.
+void BM_SeekIndexed(benchmark::State& state, int32_t n, bool byTime)
+{
+    const Streams& s = GetStreams();
+    const StreamIndex& index = FullIndex();
+    NavdataDecoder d;
+    int32_t cursor = 0;
+    const double t = RecordTimeOf(n);
+    int32_t got = -1;
+    for (auto _ : state) {
+        const StreamNavigation nav{ByteSpan(s.full), d, cursor};
+        got = byTime ? SeekRecordByTime(nav, &index, t) : SeekRecordByIndex(nav, &index, n);
+        benchmark::DoNotOptimize(got);
+    }
+    if (got != n)
+        state.SkipWithError("record not reached");
+}
+
+void BM_SeekIndexedSteps(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    const StreamIndex& index = FullIndex();
+    NavdataDecoder d;
+    int32_t cursor = 0;
+    int32_t n = kPackets - 20000;
+    for (auto _ : state) {
+        if (SeekRecordByIndex({ByteSpan(s.full), d, cursor}, &index, n) != n) {
+            state.SkipWithError("record not reached");
+            break;
+        }
+        n = n + 1 < kPackets ? n + 1 : kPackets - 20000;
+    }
+}
+
+// One spacing: seeks over the last 2,000 records. Counters: the build time,
+// the slowest seek (each timed three times, the fastest of the three kept, so
+// that a stray interrupt is not taken for a slow seek), the snapshot memory.
+void BM_IndexSpacing(benchmark::State& state)
+{
+    const Streams& s = GetStreams();
+    const int32_t spacing = int32_t(state.range(0));
+    const auto t0 = std::chrono::steady_clock::now();
+    const StreamIndex index = StreamIndex::Build(s.full, nullptr, spacing);
+    const double buildMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+
+    NavdataDecoder d;
+    int32_t cursor = 0;
+    constexpr int32_t kFirst = kPackets - 2000;
+    std::vector<double> fastestUs(kPackets - kFirst, INFINITY);
+    for (int round = 0; round < 3; ++round)
+        for (int32_t n = kFirst; n < kPackets; ++n) {
+            const auto a = std::chrono::steady_clock::now();
+            SeekRecordByIndex({ByteSpan(s.full), d, cursor}, &index, n);
+            const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - a).count();
+            fastestUs[size_t(n - kFirst)] = std::min(fastestUs[size_t(n - kFirst)], us);
+        }
+    const double slowestUs = *std::max_element(fastestUs.begin(), fastestUs.end());
+    for (auto _ : state) {
+        for (int32_t n = kFirst; n < kPackets; ++n)
+            benchmark::DoNotOptimize(SeekRecordByIndex({ByteSpan(s.full), d, cursor}, &index, n));
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * (kPackets - kFirst));
+    state.counters["build_ms"] = buildMs;
+    state.counters["slowest_seek_us"] = slowestUs;
+    state.counters["index_MB"] = double(index.memoryBytes()) / 1e6;
+    state.counters["snapshots"] = double(index.snapshotCount());
+}
+
+// Peak resident memory of one read + index build above what the process held
+// before, from VmHWM after resetting it (clear_refs 5).
+struct LoadPeak {
+    double peakMB = NAN;
+    double indexMB = NAN;
+};
+
+double StatusKB(const char* field)
+{
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(f, line))
+        if (line.starts_with(key))
+            return std::strtod(line.c_str() + key.size(), nullptr);
+    return NAN;
+}
+
+LoadPeak MeasureLoadPeak(const std::string& path)
+{
+    LoadPeak r;
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const double before = StatusKB("VmRSS");
+    if (StatusKB("VmHWM") > before + 1024) // the reset did not take
+        return r;
+    {
+        StreamBuffer b;
+        std::string error;
+        if (!ReadStreamFile(path, b, error))
+            return r;
+        const StreamIndex index = StreamIndex::Build(b.span());
+        r.indexMB = double(index.memoryBytes()) / 1e6;
+    }
+    r.peakMB = (StatusKB("VmHWM") - before) * 1024 / 1e6;
+    return r;
+}
+
 #ifdef KESTRIX_NAVDATA_EXE
 const char* const kCsvKeys[] = {
     "Demo.altitude", "Demo.theta",  "Demo.phi",           "Demo.psi",           "Demo.vx",
     "Time.time",     "Raw_meas.raw_accs_0", "Euler_angles.theta1", "Vision.time_capture", "Magneto.magneto_state",
 };
 
-int RunCli(const std::string& file)
+// Runs the tool with its output to /dev/null; the exit code, or -1. (Its peak
+// memory is not taken from wait4: a spawned child inherits the high-water
+// mark of this large process across exec.)
+int RunTool(std::vector<std::string> args)
 {
-    std::vector<std::string> args = {KESTRIX_NAVDATA_EXE, "csv", file};
-    for (const char* k : kCsvKeys)
-        args.emplace_back(k);
+    args.insert(args.begin(), KESTRIX_NAVDATA_EXE);
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -273,40 +491,19 @@ int RunCli(const std::string& file)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void BM_CliCsv(benchmark::State& state)
+// kestrix_navdata with `args` over the stream file, output to /dev/null.
+void BM_Cli(benchmark::State& state, std::vector<std::string> args)
 {
-    Streams& s = GetStreams();
+    const Streams& s = GetStreams();
+    args.insert(args.begin() + 1, s.file);
     for (auto _ : state) {
-        const int rc = RunCli(s.cliFile);
+        const int rc = RunTool(args);
         if (rc != 0) {
-            state.SkipWithError(("kestrix_navdata csv exited with " + std::to_string(rc)).c_str());
+            state.SkipWithError(("kestrix_navdata " + args[0] + " exited with " + std::to_string(rc)).c_str());
             break;
         }
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(s.full.size()));
-    state.counters["keys"] = double(std::size(kCsvKeys));
-}
-
-bool WriteCliFile(Streams& s)
-{
-    const char* tmp = std::getenv("TMPDIR");
-    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrix_bench_core_XXXXXX";
-    const int fd = mkstemp(path.data());
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    while (done < s.full.size()) {
-        const ssize_t w = write(fd, s.full.data() + done, s.full.size() - done);
-        if (w <= 0) {
-            close(fd);
-            unlink(path.c_str());
-            return false;
-        }
-        done += size_t(w);
-    }
-    close(fd);
-    s.cliFile = path;
-    return true;
 }
 #endif
 
@@ -338,6 +535,14 @@ public:
         auto c = r->counters.find("bytes_per_second");
         return c == r->counters.end() ? NAN : c->second.value / 1e6;
     }
+    double counter(const std::string& name, const char* key) const
+    {
+        const Run* r = find(name);
+        if (!r)
+            return NAN;
+        auto c = r->counters.find(key);
+        return c == r->counters.end() ? NAN : c->second.value;
+    }
     double seconds(const std::string& name) const
     {
         const Run* r = find(name);
@@ -346,6 +551,8 @@ public:
 };
 
 const char* Verdict(bool ok) { return ok ? "MET" : "MISSED"; }
+// The same for a figure that may be missing (filtered out or failed).
+const char* Verdict(double figure, bool ok) { return std::isnan(figure) ? "not run" : Verdict(ok); }
 
 // "   1234 MB/s" or "not run" (filtered out or failed).
 std::string Rate(double mbs)
@@ -390,6 +597,36 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("skip_pure_noise", BM_SkipPureNoise)->Unit(kMillisecond)->UseRealTime();
     benchmark::RegisterBenchmark("seek_last_record", BM_SeekLastRecord)->Unit(kMillisecond)->UseRealTime();
 
+    if (!WriteStreamFile(s)) {
+        std::fprintf(stderr, "cannot write the temporary stream file\n");
+        return 1;
+    }
+    std::printf("  stream file   %s (%zu bytes)\n", s.file.c_str(), s.full.size());
+    const LoadPeak peak = MeasureLoadPeak(s.file);
+
+    using benchmark::kMicrosecond;
+    benchmark::RegisterBenchmark("load_read_file", BM_LoadReadFile)->Unit(kMillisecond)->UseRealTime()->Iterations(5);
+    benchmark::RegisterBenchmark("load_build_index", BM_LoadBuildIndex)->Unit(kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("load_read_and_index", BM_LoadReadAndIndex)
+        ->Unit(kMillisecond)
+        ->UseRealTime()
+        ->Iterations(5);
+    benchmark::RegisterBenchmark("seek_indexed_10", BM_SeekIndexed, kNearRecord, false)
+        ->Unit(kMicrosecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("seek_indexed_199990", BM_SeekIndexed, kFarRecord, false)
+        ->Unit(kMicrosecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("seek_indexed_steps", BM_SeekIndexedSteps)->Unit(kMicrosecond)->UseRealTime();
+    benchmark::RegisterBenchmark("seek_time_indexed", BM_SeekIndexed, kFarRecord, true)
+        ->Unit(kMicrosecond)
+        ->UseRealTime();
+    for (const int spacing : {4096, 8192, 16384, 32768, 65536, 262144})
+        benchmark::RegisterBenchmark(("index_spacing_" + std::to_string(spacing)).c_str(), BM_IndexSpacing)
+            ->Arg(spacing)
+            ->Unit(kMillisecond)
+            ->UseRealTime();
+
     std::string cliNote;
 #ifdef KESTRIX_NAVDATA_EXE
     for (const char* k : kCsvKeys)
@@ -397,28 +634,22 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "unknown plot key %s\n", k);
             return 1;
         }
-    if (WriteCliFile(s)) {
-        std::printf("  csv input     %s (%zu bytes), tool %s\n", s.cliFile.c_str(), s.full.size(),
-                    KESTRIX_NAVDATA_EXE);
-        benchmark::RegisterBenchmark("cli_csv_10_keys", BM_CliCsv)
-            ->Unit(kMillisecond)
-            ->UseRealTime()
-            ->Iterations(3);
-    } else {
-        cliNote = "skipped: cannot write the temporary stream file";
-    }
+    std::printf("  tool          %s\n", KESTRIX_NAVDATA_EXE);
+    std::vector<std::string> csv = {"csv"};
+    csv.insert(csv.end(), std::begin(kCsvKeys), std::end(kCsvKeys));
+    benchmark::RegisterBenchmark("cli_csv_10_keys", BM_Cli, csv)->Unit(kMillisecond)->UseRealTime()->Iterations(3);
+    benchmark::RegisterBenchmark("cli_info", BM_Cli, std::vector<std::string>{"info"})
+        ->Unit(kMillisecond)
+        ->UseRealTime()
+        ->Iterations(5);
 #else
     cliNote = "skipped: target kestrix_navdata was not configured (tools/navdata)";
+    std::printf("cli_csv_10_keys, cli_info %s\n", cliNote.c_str());
 #endif
-    if (!cliNote.empty())
-        std::printf("cli_csv_10_keys %s\n", cliNote.c_str());
 
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-#ifdef KESTRIX_NAVDATA_EXE
-    if (!s.cliFile.empty())
-        unlink(s.cliFile.c_str());
-#endif
+    unlink(s.file.c_str());
 
     const double decode = reporter.mbs("decode_full_stream");
     const double memcpyRate = reporter.mbs("memcpy_full_stream");
@@ -427,6 +658,17 @@ int main(int argc, char** argv)
     const double pureNoise = reporter.mbs("skip_pure_noise");
     const double seek = reporter.seconds("seek_last_record");
     const double cli = reporter.seconds("cli_csv_10_keys");
+    const double readMs = reporter.seconds("load_read_file") * 1e3;
+    const double indexMs = reporter.seconds("load_build_index") * 1e3;
+    const double loadMs = reporter.seconds("load_read_and_index") * 1e3;
+    const double nearUs = reporter.seconds("seek_indexed_10") * 1e6;
+    const double farUs = reporter.seconds("seek_indexed_199990") * 1e6;
+    const double stepsUs = reporter.seconds("seek_indexed_steps") * 1e6;
+    const double timeUs = reporter.seconds("seek_time_indexed") * 1e6;
+    const double infoMs = reporter.seconds("cli_info") * 1e3;
+    const std::string spacingRun = "index_spacing_" + std::to_string(StreamIndex::kDefaultSnapshotSpacing);
+    const double slowestUs = reporter.counter(spacingRun, "slowest_seek_us");
+    const double fileMB = double(s.full.size()) / 1e6;
 
     std::printf("\nSummary (MB = 10^6 bytes)\n");
     std::printf("  decode, 200,000 full packets   %s   target >= %.0f MB/s: %s; >= memcpy/4 = %.0f MB/s: %s\n",
@@ -449,6 +691,31 @@ int main(int argc, char** argv)
     else
         std::printf("  kestrix_navdata csv, 10 keys   %6.0f ms     (%.0f MB/s of stream, output to /dev/null)\n",
                     cli * 1e3, double(s.full.size()) / 1e6 / cli);
+
+    std::printf("\nLoading %.1f MB (%d full packets) and seeking through the index (snapshots every %d bytes)\n",
+                fileMB, kPackets, StreamIndex::kDefaultSnapshotSpacing);
+    std::printf("  read file                      %8.1f ms\n", readMs);
+    std::printf("  build index                    %8.1f ms\n", indexMs);
+    std::printf("  read + index                   %8.1f ms     target <= %.0f ms: %s\n", loadMs, kLoadTargetMs,
+                Verdict(loadMs, loadMs <= kLoadTargetMs));
+    std::printf("  peak memory of read + index    %8.1f MB     target <= file + %.0f = %.0f MB: %s (index %.1f MB)\n",
+                peak.peakMB, kPeakSlackMB, fileMB + kPeakSlackMB, Verdict(peak.peakMB, peak.peakMB <= fileMB + kPeakSlackMB),
+                peak.indexMB);
+    std::printf("  seek to record %-6d          %8.2f us     target <= %.0f us: %s\n", kNearRecord, nearUs,
+                kSeekTargetMs * 1e3, Verdict(nearUs, nearUs <= kSeekTargetMs * 1e3));
+    std::printf("  seek to record %-6d          %8.2f us     target <= %.0f us: %s; <= %.0f x record %d: %.2f x, %s\n",
+                kFarRecord, farUs, kSeekTargetMs * 1e3, Verdict(farUs, farUs <= kSeekTargetMs * 1e3), kStepRatioTarget,
+                kNearRecord, farUs / nearUs, Verdict(farUs / nearUs, farUs <= kStepRatioTarget * nearUs));
+    std::printf("  steps over the last 20,000     %8.2f us     per step (mean); slowest of the last 2,000: %.1f us, "
+                "target <= %.0f us: %s\n",
+                stepsUs, slowestUs, kSeekTargetMs * 1e3, Verdict(slowestUs, slowestUs <= kSeekTargetMs * 1e3));
+    std::printf("  seek to the time of %-6d     %8.2f us     target <= %.0f us: %s\n", kFarRecord, timeUs,
+                kSeekTargetMs * 1e3, Verdict(timeUs, timeUs <= kSeekTargetMs * 1e3));
+    if (std::isnan(infoMs))
+        std::printf("  kestrix_navdata info           not run or failed (see above)\n");
+    else
+        std::printf("  kestrix_navdata info           %8.1f ms     target <= %.0f ms: %s\n", infoMs, kInfoTargetMs,
+                    Verdict(infoMs <= kInfoTargetMs));
     benchmark::Shutdown();
     return 0;
 }

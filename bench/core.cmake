@@ -1,5 +1,6 @@
 # bench_core: decoder throughput against memcpy, noise skipping, a seek to the
-# last record and the CLI's csv export over a 200,000-packet stream.
+# last record, loading a 200,000-packet recording (read, record index, peak
+# memory), seeks through the index, and the CLI's csv export and info over it.
 add_executable(bench_core ${CMAKE_CURRENT_LIST_DIR}/bench_core.cpp)
 target_link_libraries(bench_core PRIVATE kestrix_core benchmark::benchmark)
 set_target_properties(bench_core PROPERTIES AUTOMOC OFF)

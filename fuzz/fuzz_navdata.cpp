@@ -6,12 +6,14 @@
 // a packet search that tests one byte offset at a time, and one read per
 // option. On top of that the target checks what callers rely on: each decode
 // moves forward, the walk over a stream ends, both seeks agree with the walk,
+// the seeks through a record index leave exactly what the plain seeks leave,
 // and every field text of the decoded state reads back as the stored value.
 // Any mismatch aborts, so libFuzzer reports it as a crash.
 
 #include "kestrix/decoder.h"
 #include "kestrix/field_text.h"
 #include "kestrix/records.h"
+#include "kestrix/stream_index.h"
 #include "kestrix/stream_nav.h"
 
 #include <algorithm>
@@ -165,6 +167,19 @@ void CompareDecoders(const NavdataDecoder& d, const RefDecoder& r, const char* w
     CHECK(std::memcmp(&d.recordTime, &r.recordTime, sizeof(double)) == 0, at);
     CHECK(d.wrongSizeEvents == r.wrongSizeEvents, at, (long long)d.wrongSizeEvents,
           (long long)r.wrongSizeEvents);
+}
+
+// Two decoders after a plain and an indexed seek: every byte the same.
+void CompareSeeks(const NavdataDecoder& plain, int32_t plainResult, int32_t plainCursor, const NavdataDecoder& fast,
+                  int32_t fastResult, int32_t fastCursor, long long at)
+{
+    CHECK(plainResult == fastResult, at, plainResult, fastResult);
+    CHECK(plainCursor == fastCursor, at, plainCursor, fastCursor);
+    CHECK(std::memcmp(&plain.state, &fast.state, sizeof(NavdataState)) == 0, at);
+    CHECK(plain.headerWord == fast.headerWord, at);
+    CHECK(std::memcmp(&plain.recordTime, &fast.recordTime, sizeof(double)) == 0, at);
+    CHECK(plain.wrongSizeEvents == fast.wrongSizeEvents, at, (long long)plain.wrongSizeEvents,
+          (long long)fast.wrongSizeEvents);
 }
 
 uint64_t Fnv1a(const uint8_t* p, size_t n)
@@ -480,7 +495,52 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         seekTime(t);
     }
 
-    // 4. Field texts of the state the walk left, and (every other input) of a
+    // 4. The seeks through record indexes (small spacings, so that most
+    // seeks start from a snapshot) against the plain seeks, both from the
+    // same state of leftover bytes.
+    {
+        NavdataDecoder prior;
+        auto* raw = reinterpret_cast<uint8_t*>(&prior.state);
+        for (size_t i = 0; i < sizeof prior.state; ++i)
+            raw[i] = uint8_t(rng.next());
+        prior.headerWord = uint32_t(rng.next());
+        prior.recordTime = 3.25;
+        prior.wrongSizeEvents = 9;
+        {
+            const int32_t spacing = (hash & 2) ? 1 : 2 + int32_t((hash >> 2) % 300);
+            const StreamIndex index = StreamIndex::Build(stream, nullptr, spacing);
+            CHECK(index.matches(stream) && index.recordCount() == count, index.recordCount(), count);
+            auto compare = [&](auto plainSeek, auto fastSeek, long long at) {
+                NavdataDecoder a = prior;
+                NavdataDecoder b = prior;
+                int32_t ca = 77;
+                int32_t cb = 77;
+                const int32_t ra = plainSeek(StreamNavigation{stream, a, ca});
+                const int32_t rb = fastSeek(StreamNavigation{stream, b, cb}, &index);
+                CompareSeeks(a, ra, ca, b, rb, cb, at);
+            };
+            std::vector<int32_t> targets = {-2, -1, 0, 1, count - 1, count, count + 1, INT32_MIN, INT32_MAX};
+            for (int k = 0; k < 4 && count > 0; ++k)
+                targets.push_back(int32_t(rng.next() % uint64_t(count)));
+            for (const int32_t n : targets)
+                compare([n](StreamNavigation nav) { return SeekRecordByIndex(nav, n); },
+                        [n](StreamNavigation nav, const StreamIndex* ix) { return SeekRecordByIndex(nav, ix, n); }, n);
+            std::vector<double> times = {0.0, -1.0, 1e-9, std::numeric_limits<double>::infinity(),
+                                         std::numeric_limits<double>::quiet_NaN()};
+            for (int k = 0; k < 4 && count > 0; ++k) {
+                const double tj = records[size_t(rng.next() % uint64_t(count))].time;
+                times.insert(times.end(), {tj, std::nextafter(tj, INFINITY), std::nextafter(tj, -INFINITY)});
+            }
+            for (size_t k = 0; k < times.size(); ++k) {
+                const double t = times[k];
+                compare([t](StreamNavigation nav) { return SeekRecordByTime(nav, t); },
+                        [t](StreamNavigation nav, const StreamIndex* ix) { return SeekRecordByTime(nav, ix, t); },
+                        (long long)k);
+            }
+        }
+    }
+
+    // 5. Field texts of the state the walk left, and (every other input) of a
     // state made of the raw input bytes, so that every bit pattern of every
     // field reaches its text.
     static std::vector<std::string> texts;

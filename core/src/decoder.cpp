@@ -53,6 +53,11 @@ constexpr auto makeRules()
 }
 constexpr auto kRules = makeRules();
 
+inline void Cover(uint16_t& bytes, int64_t written)
+{
+    bytes = std::max(bytes, uint16_t(written));
+}
+
 inline uint16_t load16(const uint8_t* p)
 {
     uint16_t v;
@@ -75,6 +80,8 @@ int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d)
     {
         const int64_t avail = std::clamp<int64_t>(size - (start + 4), 0, 4);
         std::memcpy(&d.headerWord, data + start + 4, size_t(avail));
+        if (d.coverage)
+            d.coverage->headerWordBytes = std::max(d.coverage->headerWordBytes, uint8_t(avail));
     }
     int64_t pos = int64_t(start) + kPacketHeaderSize;
 
@@ -110,10 +117,14 @@ int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d)
                     // Short copy at the end of the data: fill the start of the
                     // record and end the packet at the end of the stream.
                     std::memcpy(records + rule.recordOffset, data + payload, size_t(avail));
+                    if (d.coverage)
+                        Cover(d.coverage->recordBytes[tag], avail);
                     pos = size;
                     break;
                 }
                 std::memcpy(records + rule.recordOffset, data + payload, rule.length);
+                if (d.coverage)
+                    Cover(d.coverage->recordBytes[tag], rule.length);
                 if (tag == 1)
                     d.recordTime = NavdataTimeToSeconds(d.state.Time.time);
                 else if (tag == 13)

@@ -2,6 +2,8 @@
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"
 
+#include "test_bytes.h"
+
 #include <QtTest>
 
 #include <cstring>
@@ -23,14 +25,9 @@ Bytes payload(std::size_t n, uint8_t first = 1)
     return p;
 }
 
-Bytes le32(uint32_t v)
-{
-    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-}
-
 Bytes timePacket(uint32_t word)
 {
-    return PacketBuilder().option(1, le32(word)).checksum().take();
+    return PacketBuilder().option(1, le32Bytes(word)).checksum().take();
 }
 
 Bytes cat(std::initializer_list<Bytes> parts)
@@ -109,8 +106,8 @@ private slots:
 
     void noiseThenTwoPackets()
     {
-        const Bytes first = PacketBuilder(0xABCD1234).option(1, le32(MakeTimeWord(5, 123456))).checksum().take();
-        const Bytes second = PacketBuilder(0x00000002).option(1, le32(MakeTimeWord(6, 0))).checksum().take();
+        const Bytes first = PacketBuilder(0xABCD1234).option(1, le32Bytes(MakeTimeWord(5, 123456))).checksum().take();
+        const Bytes second = PacketBuilder(0x00000002).option(1, le32Bytes(MakeTimeWord(6, 0))).checksum().take();
         const Bytes noise = {0x11, 0x88, 0x22};
         const Bytes stream = cat({noise, first, second});
         NavdataDecoder d;
@@ -131,15 +128,15 @@ private slots:
         v.time_capture = MakeTimeWord(9, 500000);
         NavdataDecoder d;
         const Bytes timeThenVision =
-            PacketBuilder().option(1, le32(MakeTimeWord(5, 0))).record(13, v).checksum().take();
+            PacketBuilder().option(1, le32Bytes(MakeTimeWord(5, 0))).record(13, v).checksum().take();
         DecodeNavdataPacket(timeThenVision, 0, d);
         QCOMPARE(d.recordTime, 9.5);
         const Bytes visionThenTime =
-            PacketBuilder().record(13, v).option(1, le32(MakeTimeWord(5, 0))).checksum().take();
+            PacketBuilder().record(13, v).option(1, le32Bytes(MakeTimeWord(5, 0))).checksum().take();
         DecodeNavdataPacket(visionThenTime, 0, d);
         QCOMPARE(d.recordTime, 5.0);
         // A packet without either leaves the time alone.
-        const Bytes untimed = PacketBuilder().option(17, le32(3)).checksum().take();
+        const Bytes untimed = PacketBuilder().option(17, le32Bytes(3)).checksum().take();
         DecodeNavdataPacket(untimed, 0, d);
         QCOMPARE(d.recordTime, 5.0);
         QCOMPARE(d.state.Watchdog.watchdog, 3);
@@ -151,7 +148,7 @@ private slots:
         int shown = 0;
         d.onWrongSize = [&] { ++shown; };
         const Bytes good = payload(12, 0x10);
-        const Bytes stream16 = PacketBuilder().option(4, good).option(17, le32(1)).checksum().take();
+        const Bytes stream16 = PacketBuilder().option(4, good).option(17, le32Bytes(1)).checksum().take();
         DecodeNavdataPacket(stream16, 0, d);
         QVERIFY(std::memcmp(&d.state.Gyros_offsets, good.data(), 12) == 0);
         QCOMPARE(shown, 0);
@@ -159,7 +156,7 @@ private slots:
         // Size 20: reported once, record unchanged, next option at start + 20.
         const NavdataState before = d.state;
         const Bytes stream20 =
-            PacketBuilder().rawOption(4, 20, payload(16, 0x80)).option(17, le32(77)).checksum().take();
+            PacketBuilder().rawOption(4, 20, payload(16, 0x80)).option(17, le32Bytes(77)).checksum().take();
         QCOMPARE(DecodeNavdataPacket(stream20, 0, d), int32_t(stream20.size()));
         QCOMPARE(shown, 1);
         QCOMPARE(d.wrongSizeEvents, 1u);
@@ -171,7 +168,7 @@ private slots:
     {
         NavdataDecoder d;
         const Bytes stream =
-            PacketBuilder().rawOption(200, 12, payload(8, 0x88)).option(17, le32(5)).checksum().take();
+            PacketBuilder().rawOption(200, 12, payload(8, 0x88)).option(17, le32Bytes(5)).checksum().take();
         QCOMPARE(DecodeNavdataPacket(stream, 0, d), int32_t(stream.size()));
         QCOMPARE(d.state.Watchdog.watchdog, 5);
     }
@@ -183,7 +180,7 @@ private slots:
         NavdataDecoder d;
         Bytes filler = payload(96, 1);
         const Bytes rest =
-            PacketBuilder().option(17, le32(9)).rawOption(300, 40, payload(36, 0x40)).checksum().take();
+            PacketBuilder().option(17, le32Bytes(9)).rawOption(300, 40, payload(36, 0x40)).checksum().take();
         Bytes stream = PacketBuilder().rawOption(0, 100, filler).take();
         const std::size_t next = stream.size();
         stream.insert(stream.end(), rest.begin() + 16, rest.end()); // options only
@@ -197,9 +194,9 @@ private slots:
     void longerOptionLeavesExtraUnread()
     {
         NavdataDecoder d;
-        Bytes p = le32(0x01020304);
+        Bytes p = le32Bytes(0x01020304);
         p.resize(10, 0xEE);
-        const Bytes stream = PacketBuilder().option(17, p).option(26, le32(55)).checksum().take();
+        const Bytes stream = PacketBuilder().option(17, p).option(26, le32Bytes(55)).checksum().take();
         QCOMPARE(DecodeNavdataPacket(stream, 0, d), int32_t(stream.size()));
         QCOMPARE(d.state.Watchdog.watchdog, 0x01020304);
         QCOMPARE(d.state.Wifi_stream.link_quality, 55u);
@@ -209,7 +206,7 @@ private slots:
     {
         QTest::addColumn<Bytes>("stream");
         QTest::addColumn<int>("expected");
-        const Bytes head = PacketBuilder().option(17, le32(4)).take();
+        const Bytes head = PacketBuilder().option(17, le32Bytes(4)).take();
         const int h = int(head.size());
         QTest::newRow("no checksum option") << head << h;
         QTest::newRow("1 stray byte") << cat({head, {0xFF}}) << h + 1;

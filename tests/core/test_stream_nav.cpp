@@ -2,6 +2,8 @@
 #include "kestrix/packet_builder.h"
 #include "kestrix/stream_nav.h"
 
+#include "test_bytes.h"
+
 #include <QtTest>
 
 #include <vector>
@@ -11,11 +13,6 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-Bytes le32(uint32_t v)
-{
-    return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-}
-
 // Packets, in order: untimed (watchdog 100), then timed 1.0, 2.0, 2.0, 3.5 s,
 // each with a watchdog value 101.. so the decoded packet can be seen; then an
 // untimed tail packet (watchdog 200).
@@ -23,13 +20,13 @@ Bytes fixture()
 {
     Bytes s;
     auto add = [&](Bytes p) { s.insert(s.end(), p.begin(), p.end()); };
-    add(PacketBuilder().option(17, le32(100)).checksum().take());
+    add(PacketBuilder().option(17, le32Bytes(100)).checksum().take());
     const uint32_t times[] = {MakeTimeWord(1, 0), MakeTimeWord(2, 0), MakeTimeWord(2, 0),
                               MakeTimeWord(3, 500000)};
     int w = 101;
     for (uint32_t t : times)
-        add(PacketBuilder().option(1, le32(t)).option(17, le32(uint32_t(w++))).checksum().take());
-    add(PacketBuilder().option(17, le32(200)).checksum().take());
+        add(PacketBuilder().option(1, le32Bytes(t)).option(17, le32Bytes(uint32_t(w++))).checksum().take());
+    add(PacketBuilder().option(17, le32Bytes(200)).checksum().take());
     return s;
 }
 
@@ -110,8 +107,8 @@ private slots:
         // A record that lacks an option shows it from the nearest earlier packet.
         Bytes s;
         auto add = [&](Bytes p) { s.insert(s.end(), p.begin(), p.end()); };
-        add(PacketBuilder().option(1, le32(MakeTimeWord(1, 0))).option(26, le32(88)).checksum().take());
-        add(PacketBuilder().option(1, le32(MakeTimeWord(2, 0))).checksum().take());
+        add(PacketBuilder().option(1, le32Bytes(MakeTimeWord(1, 0))).option(26, le32Bytes(88)).checksum().take());
+        add(PacketBuilder().option(1, le32Bytes(MakeTimeWord(2, 0))).checksum().take());
         NavdataDecoder d;
         int32_t cursor = 0;
         QCOMPARE(SeekRecordByIndex({s, d, cursor}, 1), 1);
@@ -127,7 +124,7 @@ private slots:
         QCOMPARE(SeekRecordByIndex({empty, d, cursor}, 0), -1);
         QCOMPARE(cursor, -1);
         QCOMPARE(SeekRecordByTime({empty, d, cursor}, 1.0), -1);
-        const Bytes untimed = PacketBuilder().option(17, le32(1)).checksum().take();
+        const Bytes untimed = PacketBuilder().option(17, le32Bytes(1)).checksum().take();
         QCOMPARE(SeekRecordByIndex({untimed, d, cursor}, 0), -1);
         QCOMPARE(SeekRecordByTime({untimed, d, cursor}, 0.5), -1);
     }

@@ -3,15 +3,14 @@
 #include "kestrix/decoder.h"
 #include "kestrix/field_text.h"
 #include "kestrix/plot_fields.h"
+#include "kestrix/replay.h"
+#include "kestrix/stream_file.h"
 #include "kestrix/stream_nav.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -124,97 +123,10 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Loading a stream file whole into memory.
-
-struct StreamFile {
-    std::unique_ptr<uint8_t[]> bytes;
-    std::size_t size = 0;
-    ByteSpan span() const { return {bytes.get(), size}; }
-};
-
-void ReportTooLarge(std::ostream& err, const std::string& path, std::optional<uintmax_t> size)
-{
-    err << kProgram << ": \"" << path << "\" is too large";
-    if (size)
-        err << " (" << *size << " bytes)";
-    err << "; the largest stream supported is " << kMaxStreamSize << " bytes\n";
-}
-
-bool LoadStream(const std::string& path, StreamFile& file, std::ostream& err)
-{
-    namespace fs = std::filesystem;
-    const uint64_t limit = uint64_t(kMaxStreamSize);
-
-    // The size of a regular file is known before reading: refuse a file that
-    // is too large without touching its content, and read the rest in one go.
-    std::size_t capacity = std::size_t(1) << 16;
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (!ec && fs::is_directory(st)) {
-        err << kProgram << ": cannot read \"" << path << "\": " << std::strerror(EISDIR) << '\n';
-        return false;
-    }
-    if (!ec && fs::is_regular_file(st)) {
-        const uintmax_t size = fs::file_size(path, ec);
-        if (!ec) {
-            if (size > limit) {
-                ReportTooLarge(err, path, size);
-                return false;
-            }
-            capacity = std::size_t(size) + 1; // + 1: end of file seen without growing
-        }
-    }
-
-    errno = 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) {
-        err << kProgram << ": cannot read \"" << path << "\": " << std::strerror(errno) << '\n';
-        return false;
-    }
-
-    auto buf = std::make_unique_for_overwrite<uint8_t[]>(capacity);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == capacity) {
-            if (capacity > limit) {
-                ReportTooLarge(err, path, std::nullopt);
-                return false;
-            }
-            const std::size_t grown = std::size_t(std::min<uint64_t>(uint64_t(capacity) * 2, limit + 1));
-            auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
-            std::memcpy(bigger.get(), buf.get(), used);
-            buf = std::move(bigger);
-            capacity = grown;
-        }
-        errno = 0;
-        const std::size_t n = std::fread(buf.get() + used, 1, capacity - used, f.get());
-        used += n;
-        if (n == 0 || used < capacity) {
-            if (std::ferror(f.get())) {
-                const int e = errno;
-                err << kProgram << ": cannot read \"" << path << "\": "
-                    << (e ? std::strerror(e) : "read error") << '\n';
-                return false;
-            }
-            if (std::feof(f.get()))
-                break;
-        }
-    }
-    if (used > limit) {
-        ReportTooLarge(err, path, used);
-        return false;
-    }
-    file.bytes = std::move(buf);
-    file.size = used;
-    return true;
-}
-
-// ---------------------------------------------------------------------------
 // Commands.
 
-int RunInfo(const StreamFile& file, std::ostream& out)
+int RunInfo(const StreamBuffer& file, std::ostream& out)
 {
-    const ByteSpan stream = file.span();
     NavdataDecoder d;
     std::vector<uint64_t> tagCounts(65536, 0);
     d.optionHeaderCounts = tagCounts.data();
@@ -223,12 +135,12 @@ int RunInfo(const StreamFile& file, std::ostream& out)
     uint64_t records = 0;
     double firstTime = 0;
     double lastTime = 0;
-    // The walk of the Graph window's replay; the record test of the seeks.
-    for (int32_t cursor = 0; cursor >= 0;) {
-        d.recordTime = 0;
-        cursor = DecodeNavdataPacket(stream, cursor, d);
-        if (cursor < 0)
-            break;
+    // The replay walk with the record test of the seeks: the time is reset
+    // behind every packet, so the next one shows whether it carries one.
+    int32_t cursor = 0;
+    ReplayStream(file.span(), d, cursor, [&](int32_t next) {
+        if (next < 0)
+            return;
         ++packets;
         if (d.recordTime > 0) {
             if (records == 0)
@@ -236,11 +148,12 @@ int RunInfo(const StreamFile& file, std::ostream& out)
             lastTime = d.recordTime;
             ++records;
         }
-    }
+        d.recordTime = 0;
+    });
 
     BlockWriter w(out, 1 << 16);
     w.put("bytes: ");
-    w.number(uint64_t(file.size));
+    w.number(uint64_t(file.size()));
     w.put("\npackets: ");
     w.number(packets);
     w.put("\nrecords: ");
@@ -285,7 +198,7 @@ void PutEscaped(BlockWriter& w, std::string_view text)
     }
 }
 
-int RunShow(const StreamFile& file, std::optional<int32_t> record, std::optional<double> time,
+int RunShow(const StreamBuffer& file, std::optional<int32_t> record, std::optional<double> time,
             std::ostream& out, std::ostream& err)
 {
     NavdataDecoder d;
@@ -357,7 +270,7 @@ struct CsvColumn {
     double multiplier;
 };
 
-int RunCsv(const StreamFile& file, std::span<const std::string_view> keys,
+int RunCsv(const StreamBuffer& file, std::span<const std::string_view> keys,
            std::span<const std::pair<std::string_view, double>> multipliers, std::ostream& out)
 {
     std::vector<CsvColumn> columns;
@@ -378,17 +291,14 @@ int RunCsv(const StreamFile& file, std::span<const std::string_view> keys,
     }
     w.put('\n');
 
-    // The walk of the Graph window's replay: a row for every decoded packet
-    // once the Time record holds a time.
-    const ByteSpan stream = file.span();
+    // The replay walk: a row for every decoded packet once the Time record
+    // holds a time (none for the final call, which repeats the last packet).
     NavdataDecoder d;
-    for (int32_t cursor = 0; cursor >= 0;) {
-        cursor = DecodeNavdataPacket(stream, cursor, d);
-        if (cursor < 0)
-            break;
+    int32_t cursor = 0;
+    ReplayStream(file.span(), d, cursor, [&](int32_t next) {
         const uint32_t timeWord = d.state.Time.time;
-        if (timeWord == 0)
-            continue;
+        if (next < 0 || timeWord == 0)
+            return;
         w.number(NavdataTimeToSeconds(timeWord));
         for (const CsvColumn& c : columns) {
             w.put(',');
@@ -396,7 +306,7 @@ int RunCsv(const StreamFile& file, std::span<const std::string_view> keys,
                 w.number(c.multiplier * PlotFieldValue(*c.field, d.state));
         }
         w.put('\n');
-    }
+    });
     w.flush();
     return 0;
 }
@@ -483,9 +393,12 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     if (isCsv && positional.size() < 2)
         return Usage(err, "csv needs at least one KEY");
 
-    StreamFile file;
-    if (!LoadStream(std::string(positional[0]), file, err))
+    StreamBuffer file;
+    std::string error;
+    if (!ReadStreamFile(std::string(positional[0]), file, error)) {
+        err << kProgram << ": " << error << '\n';
         return 2;
+    }
 
     int code;
     if (isInfo)

@@ -20,6 +20,15 @@ inline constexpr int64_t kMaxStreamSize = INT32_MAX - 0x10000;
 
 using ByteSpan = std::span<const uint8_t>;
 
+// How much of the decoder's state decodes have written: per record (index =
+// tag) the bytes from the record's start, and the bytes of the header word
+// (a packet cut short at the end of the data writes only a leading part).
+// Only ever grows.
+struct DecodeCoverage {
+    uint16_t recordBytes[kOptionTagCount] = {};
+    uint8_t headerWordBytes = 0;
+};
+
 // Time word: upper 11 bits whole seconds, lower 21 bits microseconds (not
 // limited to 999999). Returns the double nearest to the exact value.
 double NavdataTimeToSeconds(uint32_t timeWord);
@@ -39,6 +48,11 @@ struct NavdataDecoder {
     // Optional: per-tag count of every complete option header met (index =
     // tag, 0..65535). Left null on the hot paths.
     uint64_t* optionHeaderCounts = nullptr;
+
+    // Optional: grown by every write into the state above. Left null on the
+    // hot paths; the record index uses it to tell which bytes of a snapshot
+    // the stream itself wrote.
+    DecodeCoverage* coverage = nullptr;
 };
 
 // Offset of the first magic at or after `offset` that lies wholly inside the

@@ -22,4 +22,10 @@ int32_t SeekRecordByIndex(StreamNavigation nav, int32_t n);
 // Index of the first record whose time is at least t, or -1.
 int32_t SeekRecordByTime(StreamNavigation nav, double t);
 
+// The walks of the two seeks, taken up part of the way along: record `i` is
+// the last one decoded (-1: none yet) and nav.cursor stands behind it. The
+// seeks above start them at offset 0, the record index at a snapshot.
+int32_t WalkToRecord(StreamNavigation nav, int32_t i, int32_t n);
+int32_t WalkToTime(StreamNavigation nav, int32_t i, double t);
+
 } // namespace kestrix

@@ -1,0 +1,145 @@
+#include "kestrix/stream_index.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrix {
+
+StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel, int32_t snapshotSpacing)
+{
+    const int64_t spacing = std::max<int32_t>(snapshotSpacing, 1);
+    StreamIndex index;
+    // Every snapshot lies `spacing` bytes behind the one before, so this many
+    // will do; no reallocation copies megabytes of snapshots around. Skipped
+    // for tiny spacings, where the count is a loose upper bound.
+    if (spacing >= 4096)
+        index.snapshots_.reserve(stream.size() / std::size_t(spacing) + 2);
+
+    // The walk of a seek to the end, with the record test of the seeks:
+    // recordTime reset before every decode. The state starts at zero and the
+    // coverage tells which of its bytes the stream wrote.
+    NavdataDecoder d;
+    DecodeCoverage coverage;
+    d.coverage = &coverage;
+    int32_t cursor = 0;
+    int32_t lastRecord = -1;
+    double maxTime = 0;
+    int64_t lastSnapshot = 0;
+    auto keep = [&](Snapshot& s) {
+        s.state = d.state;
+        s.coverage = coverage;
+        s.headerWord = d.headerWord;
+        s.recordTime = d.recordTime;
+        s.cursor = cursor;
+        s.recordIndex = lastRecord;
+        s.maxRecordTime = maxTime;
+        s.wrongSizeEvents = d.wrongSizeEvents;
+    };
+    for (;;) {
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            return StreamIndex();
+        d.recordTime = 0;
+        const int32_t next = DecodeNavdataPacket(stream, cursor, d);
+        if (next < 0)
+            break;
+        cursor = next;
+        const bool isRecord = d.recordTime > 0;
+        if (isRecord) {
+            ++lastRecord;
+            maxTime = std::max(maxTime, d.recordTime);
+        }
+        if (int64_t(cursor) - lastSnapshot >= spacing) {
+            Snapshot& s = index.snapshots_.emplace_back();
+            keep(s);
+            s.isRecord = isRecord;
+            lastSnapshot = cursor;
+        }
+    }
+    // The final decode found nothing: the seeks reset the time before it.
+    d.recordTime = 0;
+    cursor = -1;
+    keep(index.end_);
+
+    index.data_ = stream.data();
+    index.size_ = stream.size();
+    index.complete_ = true;
+    return index;
+}
+
+bool StreamIndex::matches(ByteSpan stream) const noexcept
+{
+    return complete_ && stream.data() == data_ && stream.size() == size_;
+}
+
+// Puts the decoder where the walk from offset 0 stood after the snapshot's
+// packet. Bytes the stream never wrote keep the caller's values, as they would
+// in that walk; the wrong sizes met on the way are added.
+void StreamIndex::restore(const Snapshot& s, StreamNavigation nav)
+{
+    auto* state = reinterpret_cast<uint8_t*>(&nav.decoder.state);
+    const auto* saved = reinterpret_cast<const uint8_t*>(&s.state);
+    for (int tag = 0; tag < kOptionTagCount; ++tag) {
+        const std::size_t at = kRecordSlots[tag].offset;
+        std::memcpy(state + at, saved + at, s.coverage.recordBytes[tag]);
+    }
+    std::memcpy(&nav.decoder.headerWord, &s.headerWord, s.coverage.headerWordBytes);
+    nav.decoder.recordTime = s.recordTime;
+    nav.decoder.wrongSizeEvents += s.wrongSizeEvents;
+    nav.cursor = s.cursor;
+}
+
+// Starts the walk at the snapshot in front of `behind`, or at offset 0 when
+// there is none; returns the index of the last record decoded.
+int32_t StreamIndex::resume(const std::vector<Snapshot>& snapshots, std::vector<Snapshot>::const_iterator behind,
+                            StreamNavigation nav)
+{
+    if (behind == snapshots.begin()) {
+        nav.cursor = 0;
+        return -1;
+    }
+    restore(*(behind - 1), nav);
+    return (behind - 1)->recordIndex;
+}
+
+int32_t SeekRecordByIndex(StreamNavigation nav, const StreamIndex* index, int32_t n)
+{
+    if (!index || !index->matches(nav.stream))
+        return SeekRecordByIndex(nav, n);
+    if (n == -1) {
+        nav.cursor = 0;
+        return -1;
+    }
+    if (n < -1 || n >= index->recordCount()) {
+        // The walk runs through the whole stream.
+        StreamIndex::restore(index->end_, nav);
+        return index->end_.recordIndex;
+    }
+    // The last snapshot the walk to record n passes: one before record n, or
+    // record n itself (not an untimed packet behind it, where the walk has
+    // already stopped).
+    const auto& snapshots = index->snapshots_;
+    const auto behind = std::partition_point(snapshots.begin(), snapshots.end(), [n](const auto& s) {
+        return s.recordIndex < n || (s.recordIndex == n && s.isRecord);
+    });
+    return WalkToRecord(nav, StreamIndex::resume(snapshots, behind, nav), n);
+}
+
+int32_t SeekRecordByTime(StreamNavigation nav, const StreamIndex* index, double t)
+{
+    // t <= 0 and NaN: the plain seek decodes nothing.
+    if (!index || !index->matches(nav.stream) || !(t > 0))
+        return SeekRecordByTime(nav, t);
+    if (!(index->end_.maxRecordTime >= t)) {
+        StreamIndex::restore(index->end_, nav);
+        return -1;
+    }
+    // Times need not rise: the first record at or above t lies behind the
+    // last snapshot whose running maximum is still below t.
+    const auto& snapshots = index->snapshots_;
+    const auto behind = std::partition_point(snapshots.begin(), snapshots.end(),
+                                             [t](const auto& s) { return s.maxRecordTime < t; });
+    nav.decoder.recordTime = 0;
+    return WalkToTime(nav, StreamIndex::resume(snapshots, behind, nav), t);
+}
+
+} // namespace kestrix
