@@ -7,7 +7,9 @@
 #include "leftaxis.h"
 #include "main.h"
 #include "messages.h"
+#include "shared_state.h"
 #include "tags.h"
+#include "ui_thread.h"
 
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
@@ -46,6 +48,7 @@ bool KestrixApplication::notify(QObject* receiver, QEvent* event)
 
 void CreateWindows(const link::LinkConfig& config)
 {
+    ResetSharedState();
     try {
         new TForm1(config);
         new TForm2;
@@ -62,6 +65,8 @@ void CreateWindows(const link::LinkConfig& config)
 
 void DestroyWindows()
 {
+    // No worker may call into a window that is about to go.
+    StopWorkers();
     RecordingFile.close();
     delete Form7;
     delete Form6;

@@ -1,14 +1,15 @@
 #include "bottomaxis.h"
 
+#include "graph.h"
+
 namespace kestrix::gui {
 
 TForm6* Form6 = nullptr;
 
-TForm6::TForm6(QWidget* parent) : QWidget(parent, Qt::Window)
+TForm6::TForm6(QWidget* parent)
+    : AxisRangeDialog(QStringLiteral("Form6"), QStringLiteral("BottomAxis"), QSize(134, 116), parent)
 {
-    setObjectName(QStringLiteral("Form6"));
     Form6 = this;
-    setWindowTitle(QStringLiteral("BottomAxis"));
 }
 
 TForm6::~TForm6()
@@ -16,6 +17,11 @@ TForm6::~TForm6()
     if (Form6 == this) {
         Form6 = nullptr;
     }
+}
+
+ChartAxis* TForm6::axis() const
+{
+    return Form5 ? &Form5->bottomAxis() : nullptr;
 }
 
 } // namespace kestrix::gui

@@ -1,14 +1,15 @@
 #include "leftaxis.h"
 
+#include "graph.h"
+
 namespace kestrix::gui {
 
 TForm3* Form3 = nullptr;
 
-TForm3::TForm3(QWidget* parent) : QWidget(parent, Qt::Window)
+TForm3::TForm3(QWidget* parent)
+    : AxisRangeDialog(QStringLiteral("Form3"), QStringLiteral("LeftAxis"), QSize(132, 115), parent)
 {
-    setObjectName(QStringLiteral("Form3"));
     Form3 = this;
-    setWindowTitle(QStringLiteral("LeftAxis"));
 }
 
 TForm3::~TForm3()
@@ -16,6 +17,11 @@ TForm3::~TForm3()
     if (Form3 == this) {
         Form3 = nullptr;
     }
+}
+
+ChartAxis* TForm3::axis() const
+{
+    return Form5 ? &Form5->leftAxis() : nullptr;
 }
 
 } // namespace kestrix::gui

@@ -1,15 +1,17 @@
-// LeftAxis window.
+// LeftAxis window: the range of the Graph window's left (value) axis.
 #pragma once
 
-#include <QWidget>
+#include "axis_dialog.h"
 
 namespace kestrix::gui {
 
-class TForm3 : public QWidget {
+class TForm3 : public AxisRangeDialog {
     Q_OBJECT
 public:
     explicit TForm3(QWidget* parent = nullptr);
     ~TForm3() override;
+
+    ChartAxis* axis() const override;
 };
 
 extern TForm3* Form3;

@@ -1,8 +1,10 @@
 #include "main.h"
 
+#include "decode_action.h"
 #include "messages.h"
 #include "tags.h"
 #include "widgets.h"
+#include "window_switches.h"
 
 #include "kestrix/decoder.h"
 #include "kestrix/link/at_channel.h"
@@ -22,16 +24,9 @@
 
 namespace kestrix::gui {
 
-int32_t PacketCounter = 0;
-bool LiveDecodeReady = false;
-int32_t RecordDivisor = 100;
-link::Recorder RecordingFile;
-std::function<void()> LiveDecodeHook;
 TForm1* Form1 = nullptr;
 
 namespace {
-
-bool livePassRunning = false;
 
 // The button-shadow grey of the not-connected labels.
 const QColor kGreyText(0x80, 0x80, 0x80);
@@ -42,17 +37,6 @@ std::string_view view(const QByteArray& bytes)
 }
 
 } // namespace
-
-void LiveDecodeFinished()
-{
-    livePassRunning = false;
-    LiveDecodeReady = true;
-}
-
-bool LivePassRunning()
-{
-    return livePassRunning;
-}
 
 at::AtSequence& AtSequence()
 {
@@ -69,13 +53,6 @@ TForm1::TForm1(const link::LinkConfig& config, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     Form1 = this;
-
-    // Program-start values of the shared state.
-    PacketCounter = 0;
-    LiveDecodeReady = false;
-    livePassRunning = false;
-    RecordDivisor = 100;
-    RecordingFile.close();
 
     IdUDPServer2 = new link::AtChannel(config, this);
     IdUDPServer2->setObjectName(QStringLiteral("IdUDPServer2"));
@@ -274,6 +251,7 @@ void TForm1::buildControls()
             Guarded(this, [this] { SCComboboxEx1Change(); }));
     connect(SCFloatSpinEdit1, &TSCFloatSpinEdit::valueChanged, this,
             Guarded(this, [this] { SCFloatSpinEdit1Change(); }));
+    ConnectWindowSwitches(*this);
 }
 
 void TForm1::FormCreate()
@@ -407,10 +385,11 @@ void TForm1::SCButton1Click()
         throw std::runtime_error(error.toStdString());
     }
     // 5. A live pass still running keeps the flag cleared; its completion sets it.
-    if (!livePassRunning) {
+    if (!LivePassRunning()) {
         LiveDecodeReady = true;
     }
     PacketCounter = 0;
+    wrongSizeReported_ = false;
 }
 
 void TForm1::SCButton2Click()
@@ -443,11 +422,18 @@ bool TForm1::IdUDPServer1UDPRead(const QByteArray& datagram)
         if (LiveDecodeReady && datagram.size() > 500 && SCCheckbox2->isChecked() &&
             SCRadioGroup3->itemIndex() == 0 && due) {
             LiveDecodeReady = false;
+            const uint64_t wrongSizeBefore = Navdata.wrongSizeEvents;
             DecodeNavdataPacket(
                 std::span(reinterpret_cast<const uint8_t*>(datagram.constData()), std::size_t(datagram.size())),
                 0, Navdata);
+            // Live streaming from one Start to its Stop is one action: a bad
+            // option is reported once, after this handler has returned.
+            if (Navdata.wrongSizeEvents != wrongSizeBefore && !wrongSizeReported_) {
+                wrongSizeReported_ = true;
+                QTimer::singleShot(0, this, [] { ShowWrongSize(); });
+            }
             if (LiveDecodeHook) {
-                livePassRunning = true;
+                SetLivePassRunning(true);
                 try {
                     LiveDecodeHook();
                 } catch (...) {

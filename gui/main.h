@@ -5,6 +5,7 @@
 #include "kestrix/at_commands.h"
 #include "kestrix/link/link_config.h"
 #include "kestrix/link/recorder.h"
+#include "shared_state.h"
 
 #include <QByteArray>
 #include <QWidget>
@@ -33,28 +34,8 @@ class TSCGroupBox;
 class TSCIntSpinEdit;
 class TSCRadioGroup;
 
-// ---- State shared by the windows (user-interface thread only, except
-// ---- RecordingFile, which may also be closed by the stream loader).
-
-// Datagrams handled since the last successful Start.
-extern int32_t PacketCounter;
-// A live decode may start.
-extern bool LiveDecodeReady;
-// Keep every RecordDivisor-th datagram: 1, 10 or 100.
-extern int32_t RecordDivisor;
-// The open recording file, if any.
-extern link::Recorder RecordingFile;
-
-// Live plotting attaches here. After an accepted datagram has been decoded
-// into Navdata (tags.h), the hook is called on the user-interface thread with
-// LiveDecodeReady false; the pass it starts must call LiveDecodeFinished() on
-// the user-interface thread when it has ended. With no hook set, the next live
-// decode is allowed at once.
-extern std::function<void()> LiveDecodeHook;
-// The completion notification of a live pass: LiveDecodeReady := true.
-void LiveDecodeFinished();
-// True from the hook's call until LiveDecodeFinished().
-bool LivePassRunning();
+// The state the windows share (PacketCounter, LiveDecodeReady, RecordDivisor,
+// RecordingFile, LiveDecodeHook, ...) lives in shared_state.h.
 
 // AtSequence: the last AT sequence number used, kept by the main window's AT
 // channel. Only valid while the main window exists.
@@ -146,6 +127,8 @@ private:
     void recordingWriteFailed(const QString& reason);
 
     bool connected_ = false;
+    // "wrong size" already shown since the last Start.
+    bool wrongSizeReported_ = false;
 };
 
 extern TForm1* Form1;

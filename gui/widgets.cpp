@@ -249,13 +249,15 @@ void TSCFrameEdit::mouseMoveEvent(QMouseEvent* e)
         return;
     }
     e->accept();
-    if (!(e->buttons() & Qt::LeftButton)) {
+    if (!(e->buttons() & Qt::LeftButton) || !isEnabled()) {
         return;
     }
-    // The drag begins once the pressed mouse moves: a plain click stays a click.
+    // The drag begins once the pressed mouse moves: a plain click stays a
+    // click. The data has only the private type, so plain text targets (the
+    // AT command edit) do not take it.
     auto* drag = new QDrag(this);
     auto* mime = new QMimeData;
-    mime->setText(objectName());
+    mime->setData(QString::fromLatin1(kFieldEditMimeType), objectName().toUtf8());
     drag->setMimeData(mime);
     drag->exec(Qt::CopyAction);
 }

@@ -146,9 +146,12 @@ private:
     int decimals_ = 10;
 };
 
+// The drag data of a field edit: its objectName in UTF-8.
+inline constexpr char kFieldEditMimeType[] = "application/x-kestrix-field-edit";
+
 // A framed one-line edit. As a field (setField(true)) its text can be neither
-// edited nor selected, and moving the mouse with the button pressed on it
-// starts a drag that carries the edit's objectName as text.
+// edited nor selected, and moving the mouse with the left button pressed on
+// it starts a drag that carries the edit's objectName under kFieldEditMimeType only.
 class TSCFrameEdit : public QLineEdit {
     Q_OBJECT
 public:

@@ -30,6 +30,7 @@ private slots:
         if (SimPath().isEmpty()) {
             QSKIP("kestrix_sim not built");
         }
+        ResetSharedState();
         QVERIFY2(WaitForFreePorts(60000), "ports 5554/5556 stay taken by another program");
     }
 

@@ -90,7 +90,8 @@ private:
 
 private slots:
     void initTestCase() { HoldPortLock(); }
-    void init() { QVERIFY2(WaitForFreePorts(60000), "ports 5554/5556 stay taken by another program"); }
+    void init() { ResetSharedState();
+        QVERIFY2(WaitForFreePorts(60000), "ports 5554/5556 stay taken by another program"); }
     void cleanup() { form.reset(); }
 
     void layout_data()

@@ -122,6 +122,7 @@ private slots:
     }
     void init()
     {
+        ResetSharedState();
         QVERIFY2(WaitForFreePorts(60000), "ports 5554/5556 stay taken by another program");
         seen.clear();
         afterDatagram = {};

@@ -7,6 +7,7 @@
 #include "widgets.h"
 
 #include "kestrix/link/at_channel.h"
+#include "kestrix/packet_builder.h"
 #include "kestrix/link/navdata_channel.h"
 
 #include <QTimer>
@@ -90,7 +91,8 @@ private:
 
 private slots:
     void initTestCase() { HoldPortLock(); }
-    void init() { QVERIFY2(WaitForFreePorts(60000), "ports 5554/5556 stay taken by another program"); }
+    void init() { ResetSharedState();
+        QVERIFY2(WaitForFreePorts(60000), "ports 5554/5556 stay taken by another program"); }
 
     void cleanup()
     {
@@ -304,6 +306,34 @@ private slots:
             LiveDecodeFinished();
             QVERIFY(LiveDecodeReady);
         }
+    }
+
+    // Live streaming from one Start to its Stop is one action: datagrams with
+    // bad Gyros_offsets options give one "wrong size", and the next Start
+    // may give one more.
+    void liveWrongSizeOncePerStart()
+    {
+        QVERIFY(Connect());
+        MessageRecorder messages;
+        form->SCCheckbox2->setChecked(true);
+        form->SCRadioGroup3->setItemIndex(0);
+        form->SCComboboxEx1->setCurrentIndex(0);
+        NavdataState s{};
+        s.Time.time = MakeTimeWord(1, 0);
+        const uint8_t payload[600] = {};
+        const std::vector<uint8_t> bad =
+            PacketBuilder().record(s, 1).rawOption(4, 604, payload).checksum().take();
+        const QByteArray datagram(reinterpret_cast<const char*>(bad.data()), qsizetype(bad.size()));
+        for (int run = 1; run <= 2; ++run) {
+            QVERIFY(StartStreaming());
+            QVERIFY(Feed(datagram, 5));
+            QTRY_COMPARE_WITH_TIMEOUT(messages.count(), run, 2000);
+            QTest::qWait(50);
+            QCOMPARE(messages.count(), run);
+            QCOMPARE(messages.calls().back().title, QStringLiteral("error"));
+            QCOMPARE(messages.calls().back().text, QStringLiteral("wrong size"));
+        }
+        QVERIFY(Navdata.wrongSizeEvents >= 10);
     }
 
     // With no live plotting attached, a decode allows the next one at once.

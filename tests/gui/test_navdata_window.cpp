@@ -1,0 +1,493 @@
+// The NavData window: its tabs and field edits, the field texts, loading a
+// recorded stream and every navigation handler.
+#include "support.h"
+
+#include "decode_action.h"
+#include "graph.h"
+#include "loaded_stream.h"
+#include "main.h"
+#include "shared_state.h"
+#include "tags.h"
+#include "tags_layout.h"
+#include "ui_thread.h"
+#include "widgets.h"
+
+#include "kestrix/field_text.h"
+#include "kestrix/packet_builder.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace kestrix;
+using namespace kestrix::gui;
+using namespace kestrix::gui::test;
+
+namespace {
+
+// A packet with the Demo and Time records of `s` (plus any extra options),
+// ended by the checksum.
+std::vector<uint8_t> timedPacket(const NavdataState& s, uint32_t timeWord, int32_t altitude)
+{
+    NavdataState st = s;
+    st.Time.time = timeWord;
+    st.Demo.altitude = altitude;
+    return PacketBuilder().record(st, 0).record(st, 1).checksum().take();
+}
+
+void append(QByteArray& file, const std::vector<uint8_t>& packet)
+{
+    file.append(reinterpret_cast<const char*>(packet.data()), qsizetype(packet.size()));
+}
+
+// Records at 1.0, 2.0, 3.0 s with altitudes 100, 200, 300, preceded by a
+// packet without time (altitude 7) that is decoded but is no record.
+QByteArray threeRecords()
+{
+    QByteArray file;
+    NavdataState s{};
+    s.Demo.altitude = 7;
+    append(file, PacketBuilder().record(s, 0).checksum().take());
+    for (uint32_t i = 1; i <= 3; ++i) {
+        append(file, timedPacket(s, MakeTimeWord(i, 0), int32_t(i * 100)));
+    }
+    return file;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+        return {};
+    }
+    return path;
+}
+
+} // namespace
+
+class TestNavdataWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TForm4> form;
+    std::unique_ptr<MessageRecorder> messages;
+    std::unique_ptr<QSignalSpy> redraws;
+    QTemporaryDir dir;
+
+    TSCFrameEdit* edit(const char* name) const
+    {
+        return form->findChild<TSCFrameEdit*>(QString::fromLatin1(name));
+    }
+
+    // Loads `bytes` as a file through the window and waits for the end.
+    bool load(const QByteArray& bytes, const QString& name = QStringLiteral("flight.navdata"))
+    {
+        const QString path = writeFile(dir, name, bytes);
+        if (path.isEmpty()) {
+            return false;
+        }
+        form->OpenFileNameProvider = [path] { return std::optional<QString>(path); };
+        QTest::mouseClick(form->SCButton1, Qt::LeftButton);
+        return QTest::qWaitFor([&] { return !form->isLoading(); }, 10000);
+    }
+
+private slots:
+    void init()
+    {
+        ResetSharedState();
+        messages = std::make_unique<MessageRecorder>();
+        form = std::make_unique<TForm4>();
+        redraws = std::make_unique<QSignalSpy>(form.get(), &TForm4::drawGraphRequested);
+    }
+    void cleanup()
+    {
+        StopWorkers();
+        redraws.reset();
+        form.reset();
+        messages.reset();
+        ResetSharedState();
+    }
+
+    // 28 tabs in tag order, "TAG=n", every field edit named after its field
+    // with its plot key, the not-shown lists, the vector boxes.
+    void layout()
+    {
+        QCOMPARE(form->windowTitle(), QStringLiteral("NavData"));
+        QCOMPARE(form->size(), QSize(378, 383));
+        QCOMPARE(form->SCPageControl1->count(), 28);
+        for (int tag = 0; tag < 28; ++tag) {
+            QCOMPARE(form->SCPageControl1->tabText(tag), QString::fromLatin1(kRecordSlots[tag].name));
+            auto* tagLabel = form->SCPageControl1->widget(tag)->findChild<QLabel*>(QStringLiteral("TagLabel%1").arg(tag));
+            QVERIFY(tagLabel);
+            QCOMPARE(tagLabel->text(), QStringLiteral("TAG=%1").arg(tag));
+            QVERIFY(tagLabel->font().bold());
+        }
+        const auto table = FieldEdits();
+        QCOMPARE(form->fieldEdits().size(), table.size());
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            TSCFrameEdit* e = form->fieldEdits()[i];
+            const QString key = QString::fromLatin1(table[i].tab.data(), table[i].tab.size()) + QLatin1Char('.') +
+                                QString::fromLatin1(table[i].edit.data(), table[i].edit.size());
+            QCOMPARE(e->objectName(), QString::fromLatin1(table[i].edit.data(), table[i].edit.size()));
+            QCOMPARE(e->toolTip(), key);
+            QCOMPARE(e->accessibleDescription(), key);
+            QVERIFY(e->isReadOnly() && e->isField());
+            // On the tab of its record.
+            QVERIFY(form->SCPageControl1->widget(table[i].tag)->isAncestorOf(e));
+        }
+        QCOMPARE(edit("gaz_altitude_KP")->toolTip(), QStringLiteral("Kalman_pressure.gaz_altitude_KP"));
+        QCOMPARE(edit("obs_x_X")->toolTip(), QStringLiteral("Altitude.obs_x_X"));
+
+        auto boxTitle = [&](const char* name) {
+            auto* b = form->findChild<QGroupBox*>(QString::fromLatin1(name));
+            return b ? b->title() : QString();
+        };
+        QCOMPARE(boxTitle("GroupBox_obs_x"), QStringLiteral("obs_x: _Vector31  single[3];   _XYZ:X,Y,Z"));
+        QCOMPARE(boxTitle("GroupBox_est_vb"), QStringLiteral("est_vb: _Vector21 single[2];  _XY:X,Y"));
+        QCOMPARE(boxTitle("GroupBox_body_v"), QStringLiteral("body_v: _Velocities:X,Y,Z"));
+        QVERIFY(form->findChild<QGroupBox*>(QStringLiteral("GroupBox_obs_x"))->isAncestorOf(edit("obs_x_V2")));
+
+        auto texts = [&](int tag) {
+            QStringList all;
+            for (QLabel* l : form->SCPageControl1->widget(tag)->findChildren<QLabel*>()) {
+                all << l->text();
+            }
+            return all;
+        };
+        QVERIFY(texts(18).contains(QStringLiteral("other fields, not shown:")));
+        QVERIFY(texts(18).contains(QStringLiteral("data_frame: uint8[32]")));
+        QVERIFY(texts(22).contains(QStringLiteral("magneto_offset:Vector31")));
+        QVERIFY(!texts(22).contains(QStringLiteral("other fields, not shown:")));
+        QVERIFY(texts(1).contains(QStringLiteral(":")));
+
+        QCOMPARE(FieldEditLabel(QStringLiteral("raw_accs_0"), 'U'), QStringLiteral("raw_accs[0] (dec)"));
+        QCOMPARE(FieldEditLabel(QStringLiteral("ctrl_state"), 'H'), QStringLiteral("ctrl_state (hex)"));
+        QCOMPARE(FieldEditLabel(QStringLiteral("frame_number_1"), 'U'), QStringLiteral("frame_number (dec)"));
+
+        // The controls carry their names, captions and hints.
+        QCOMPARE(form->SCButton1->toolTip(), QStringLiteral("open stream file"));
+        QCOMPARE(form->SCButton6->toolTip(), QStringLiteral("goto record#"));
+        QCOMPARE(form->SCButton5->toolTip(), QStringLiteral("goto time"));
+        QCOMPARE(form->SCButton2->accessibleName(), QStringLiteral("<<"));
+        QCOMPARE(form->SCButton4->toolTip(), QStringLiteral("next record"));
+        QCOMPARE(form->SCCheckbox1->toolTip(), QStringLiteral("show graph"));
+        QVERIFY(!form->SCCheckbox1->isChecked());
+        QVERIFY(form->SCCheckbox2->isChecked());
+        QCOMPARE(form->SCEditRecordsCount->accessibleName(), QStringLiteral("Record#"));
+        QCOMPARE(form->SCEditTime->accessibleName(), QStringLiteral("Time"));
+    }
+
+    // The texts of ShowNavdataFields, one row per format, and the locale's
+    // decimal separator.
+    void fieldTexts_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("text");
+        const QString c = QStringLiteral("C");
+        QTest::newRow("H zero-padded") << c << "ctrl_state" << "001F";
+        QTest::newRow("U uint32 max") << c << "vbat_flying_percentage" << "4294967295";
+        QTest::newRow("D negative") << c << "altitude" << "-12";
+        QTest::newRow("R float") << c << "theta" << "0.100000001490116";
+        QTest::newRow("R scientific") << c << "phi" << "9.99999974737875E-5";
+        QTest::newRow("H time word") << c << "time" << "A1E240";
+        QTest::newRow("S seconds") << c << "SCFrameEdit2" << "5.123456";
+        QTest::newRow("D int16 from FF FF") << c << "raw_gyros_0" << "-1";
+        QTest::newRow("U uint16 from FF FF") << c << "raw_accs_0" << "65535";
+        QTest::newRow("T char") << c << "magneto_calibration_ok" << "1";
+        QTest::newRow("HD frame number") << c << "frame_number_1" << "77";
+        QTest::newRow("Video frame number") << c << "frame_number" << "5";
+        QTest::newRow("unfed") << c << "obs_x_V0" << "";
+        QTest::newRow("decimal comma") << QStringLiteral("de_DE") << "theta" << "0,100000001490116";
+        QTest::newRow("decimal comma time") << QStringLiteral("de_DE") << "SCFrameEdit2" << "5,123456";
+    }
+    void fieldTexts()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, edit);
+        QFETCH(QString, text);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        NavdataState s{};
+        s.Demo.ctrl_state = 0x1F;
+        s.Demo.vbat_flying_percentage = 4294967295u;
+        s.Demo.altitude = -12;
+        s.Demo.theta = 0.1f;
+        s.Demo.phi = 0.0001f;
+        s.Time.time = 0xA1E240;
+        s.Raw_meas.raw_accs[0] = 0xFFFF;
+        s.Raw_meas.raw_gyros[0] = -1;
+        s.Magneto.magneto_calibration_ok = 0x31;
+        s.HDvideo_stream.frame_number = 77;
+        s.Video_stream.frame_number = 5;
+        // Through the decoder, from a packet of every record.
+        const std::vector<uint8_t> packet = BuildFullPacket(s);
+        QVERIFY(DecodeNavdataPacket(packet, 0, Navdata) > 0);
+        form->ShowNavdataFields();
+        QLocale::setDefault(before);
+        QCOMPARE(this->edit(edit.toLatin1().constData())->text(), text);
+        QCOMPARE(form->SCEditTime->value(), 5.123456);
+    }
+
+    void fieldsBeforeAnyDecode()
+    {
+        form->ShowNavdataFields();
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("0"));
+        QCOMPARE(edit("ctrl_state")->text(), QStringLiteral("0000"));
+        QCOMPARE(edit("theta")->text(), QStringLiteral("0"));
+    }
+
+    // The "Time" edit keeps what it is given: 5.123456 survives a read back.
+    void timeEditKeepsMicroseconds()
+    {
+        form->SCEditTime->setValue(5.123456);
+        QCOMPARE(form->SCEditTime->value(), 5.123456);
+        form->SCEditTime->setText(QStringLiteral("abc"));
+        QCOMPARE(form->SCEditTime->value(), form->SCEditTime->minValue());
+        form->SCEditRecordsCount->setText(QString());
+        QCOMPARE(form->SCEditRecordsCount->value(), form->SCEditRecordsCount->minValue());
+    }
+
+    // A load: the flashing status, disabled field edits, record 0 shown, the
+    // final status and one redraw request.
+    void loadShowsRecordZero()
+    {
+        const QString path = writeFile(dir, QStringLiteral("three.navdata"), threeRecords());
+        QVERIFY(!path.isEmpty());
+        form->OpenFileNameProvider = [path] { return std::optional<QString>(path); };
+        QSignalSpy finished(form.get(), &TForm4::loadFinished);
+        QTest::mouseClick(form->SCButton1, Qt::LeftButton);
+        QVERIFY(form->isLoading());
+        QCOMPARE(form->SCStatusBar1->panelText(0), QStringLiteral("Loading from file \"three.navdata\"..., please wait"));
+        QVERIFY(form->SCStatusBar1->isPanelFlashing(0));
+        QVERIFY(!edit("altitude")->isEnabled());
+        QVERIFY(!edit("obs_x_V1")->isEnabled());
+        QVERIFY(!form->SCButton1->isEnabled());
+
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(form->SCStatusBar1->panelText(0), QStringLiteral("File loaded: \"three.navdata\""));
+        QVERIFY(!form->SCStatusBar1->isPanelFlashing(0));
+        QVERIFY(edit("altitude")->isEnabled());
+        QVERIFY(form->SCButton1->isEnabled());
+        QCOMPARE(LoadedFileName, QStringLiteral("three.navdata"));
+        QCOMPARE(form->SCEditRecordsCount->value(), 0);
+        QCOMPARE(form->SCEditTime->value(), 1.0);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("100"));
+        QCOMPARE(redraws->count(), 1);
+        QCOMPARE(messages->count(), 0);
+        QCOMPARE(RunningWorkers(), 0);
+    }
+
+    // Every navigation handler, with the edge cases that matter.
+    void navigation()
+    {
+        QVERIFY(load(threeRecords()));
+        auto shown = [&] { return edit("altitude")->text(); };
+
+        // ">>" steps, and stays silently on the last record.
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 1);
+        QCOMPARE(shown(), QStringLiteral("200"));
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 2);
+        QCOMPARE(shown(), QStringLiteral("300"));
+        QCOMPARE(messages->count(), 0);
+
+        // "<<" steps back, and does nothing at 0.
+        QTest::mouseClick(form->SCButton2, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 1);
+        QCOMPARE(shown(), QStringLiteral("200"));
+        form->SCEditRecordsCount->setValue(0);
+        StreamCursor = 12345;
+        QTest::mouseClick(form->SCButton2, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 0);
+        QCOMPARE(StreamCursor, 12345);
+
+        // "go" beyond the last record: the message, the old texts, the state
+        // of the whole file.
+        form->SCEditRecordsCount->setValue(5);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(messages->count(), 1);
+        QCOMPARE(messages->calls().back().title, QStringLiteral("Error"));
+        QCOMPARE(messages->calls().back().text, QStringLiteral("Record not found"));
+        QCOMPARE(shown(), QStringLiteral("200"));
+        QCOMPARE(Navdata.state.Demo.altitude, 300);
+        QCOMPARE(StreamCursor, -1);
+
+        // "go" with -1 refreshes from the current state without decoding.
+        form->SCEditRecordsCount->setValue(-1);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(shown(), QStringLiteral("300"));
+        QCOMPARE(StreamCursor, 0);
+        QCOMPARE(messages->count(), 1);
+        // ">>" from -1 does nothing.
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), -1);
+
+        // "go" by time: between two records selects the later one.
+        form->SCEditTime->setValue(1.5);
+        QTest::mouseClick(form->SCButton5, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 1);
+        QCOMPARE(form->SCEditTime->value(), 2.0);
+        QCOMPARE(shown(), QStringLiteral("200"));
+        form->goToTime(3.0);
+        QCOMPARE(form->SCEditRecordsCount->value(), 2);
+        // 0, and beyond every record: not found.
+        for (double t : {0.0, 3.5}) {
+            form->SCEditTime->setValue(t);
+            QTest::mouseClick(form->SCButton5, Qt::LeftButton);
+        }
+        QCOMPARE(messages->count(), 3);
+        QCOMPARE(form->SCEditRecordsCount->value(), 2);
+    }
+
+    // Without a loaded stream: "go" finds nothing, ">>" stays, "<<"
+    // refreshes from the unchanged state.
+    void navigationWithoutStream()
+    {
+        Navdata.state.Demo.altitude = 55;
+        form->SCEditRecordsCount->setValue(0);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(messages->count(), 1);
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 0);
+        form->SCEditRecordsCount->setValue(3);
+        QTest::mouseClick(form->SCButton2, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 2);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("55"));
+    }
+
+    // A file that cannot be read: the error box with the name and the
+    // reason; the previous stream, texts and records stay; no redraw.
+    void failedLoadKeepsPreviousStream()
+    {
+        QVERIFY(load(threeRecords()));
+        const auto before = LoadedStream;
+        QCOMPARE(redraws->count(), 1);
+        const QString missing = dir.filePath(QStringLiteral("missing.navdata"));
+        form->OpenFileNameProvider = [missing] { return std::optional<QString>(missing); };
+        QTest::mouseClick(form->SCButton1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+        QCOMPARE(messages->count(), 1);
+        QCOMPARE(messages->calls()[0].title, QStringLiteral("Error"));
+        QVERIFY2(messages->calls()[0].text.contains(missing), qPrintable(messages->calls()[0].text));
+        QVERIFY2(messages->calls()[0].text.contains(QStringLiteral("No such file")),
+                 qPrintable(messages->calls()[0].text));
+        QCOMPARE(LoadedStream, before);
+        QCOMPARE(redraws->count(), 1);
+        QVERIFY(!form->SCStatusBar1->isPanelFlashing(0));
+        QCOMPARE(form->SCStatusBar1->panelText(0), QStringLiteral("Load failed: \"missing.navdata\""));
+        QVERIFY(edit("altitude")->isEnabled());
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("100"));
+        // Navigation still walks the previous stream.
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("200"));
+    }
+
+    // 50 bad Gyros_offsets options give one "wrong size" for the load and
+    // one for each later step, never one per option.
+    void wrongSizeOncePerAction()
+    {
+        QByteArray file;
+        NavdataState s{};
+        const uint8_t shortPayload[8] = {};
+        for (uint32_t i = 1; i <= 50; ++i) {
+            s.Time.time = MakeTimeWord(i, 0);
+            append(file, PacketBuilder().record(s, 1).rawOption(4, 12, shortPayload).checksum().take());
+        }
+        QVERIFY(load(file));
+        auto wrongSize = [&] {
+            int n = 0;
+            for (const MessageCall& c : messages->calls()) {
+                n += c.title == QLatin1String("error") && c.text == QLatin1String("wrong size");
+            }
+            return n;
+        };
+        QCOMPARE(wrongSize(), 1);
+        QCOMPARE(messages->count(), 1);
+        form->SCEditRecordsCount->setValue(48);
+        QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 49);
+        QCOMPARE(wrongSize(), 2);
+        // A nested action reports nothing of its own.
+        {
+            DecodeAction outer;
+            {
+                DecodeAction inner;
+                ++Navdata.wrongSizeEvents;
+            }
+            QCOMPARE(wrongSize(), 2);
+        }
+        QCOMPARE(wrongSize(), 3);
+    }
+
+    // A second "Open" while a load runs is refused; navigation keeps using
+    // the previous stream meanwhile.
+    void secondOpenDuringLoad()
+    {
+        QVERIFY(load(threeRecords()));
+        const auto first = LoadedStream;
+        QByteArray big;
+        for (int i = 0; i < 2000; ++i) {
+            append(big, timedPacket({}, MakeTimeWord(10 + i / 100, uint32_t(i % 100)), 1));
+        }
+        const QString path = writeFile(dir, QStringLiteral("big.navdata"), big);
+        form->startLoad(path);
+        QVERIFY(form->isLoading());
+        QVERIFY(!form->SCButton1->isEnabled());
+        form->startLoad(path); // ignored
+        form->SCEditRecordsCount->setValue(1);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(Navdata.state.Demo.altitude, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->isLoading(), 10000);
+        QVERIFY(LoadedStream != first);
+        QCOMPARE(redraws->count(), 2);
+        QCOMPARE(RunningWorkers(), 0);
+    }
+
+    // The popup menu: 28 items; each selects its tab.
+    void popupMenu_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("tab");
+        QTest::newRow("Demo") << 0 << "Demo" << "Demo";
+        QTest::newRow("Raw_measurements") << 2 << "Raw_measurements" << "Raw_meas";
+        QTest::newRow("Hdvideo_stream") << 25 << "Hdvideo_stream" << "HDvideo_stream";
+        QTest::newRow("Zimmu_3000") << 27 << "Zimmu_3000" << "Zimmu_3000";
+    }
+    void popupMenu()
+    {
+        QFETCH(int, item);
+        QFETCH(QString, caption);
+        QFETCH(QString, tab);
+        QCOMPARE(form->PopupMenu1->actions().size(), 28);
+        QAction* a = form->PopupMenu1->actions().at(item);
+        QCOMPARE(a->text(), caption);
+        a->trigger();
+        QCOMPARE(form->SCPageControl1->activePageIndex(), item);
+        QCOMPARE(form->activeTabCaption(), tab);
+        QCOMPARE(form->SCPageControl1->tabPosition(), QTabWidget::North);
+    }
+
+    // The "graph" box shows and hides the Graph window.
+    void graphBox()
+    {
+        TForm5 graph;
+        form->show();
+        form->SCCheckbox1->setChecked(true);
+        QVERIFY(graph.isVisible());
+        form->SCCheckbox1->setChecked(false);
+        QVERIFY(!graph.isVisible());
+    }
+};
+
+KESTRIX_GUI_TEST_MAIN(TestNavdataWindow)
+#include "test_navdata_window.moc"
