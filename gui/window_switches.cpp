@@ -118,6 +118,14 @@ void SCCheckbox2Click(TForm1& main)
         }
         return;
     }
+    // The first time, the NavData window opens beside the main window and
+    // the Graph window beside it; later they open where the operator left them.
+    static bool placed = false;
+    if (!placed && Form4 && Form5) {
+        placed = true;
+        Form4->move(main.x() + main.frameGeometry().width(), main.y());
+        Form5->move(Form4->x() + Form4->frameGeometry().width(), Form4->y());
+    }
     if (Form4) {
         Form4->show();
         Form4->SCCheckbox1->setChecked(true);

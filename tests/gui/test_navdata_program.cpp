@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -93,6 +94,10 @@ private slots:
         QVERIFY(Form5->SCButton3->isEnabled());
         QVERIFY(Form5->SCButton6->isEnabled());
         QVERIFY(!Form5->XframeTime->isEnabled());
+        // Side by side: main, NavData, Graph.
+        QVERIFY(Form4->x() >= Form1->x() + Form1->width());
+        QVERIFY(Form5->x() >= Form4->x() + Form4->width());
+        QCOMPARE(Form5->y(), Form4->y());
         Form4->DemoClick(0);
         Form5->SCCombobox1DragDrop(QStringLiteral("altitude"));
         Form4->SCEditRecordsCount->setValue(7);
@@ -178,6 +183,22 @@ private slots:
         QVERIFY(!Form5->XframeTime->isEnabled());
         QCOMPARE(Form4->SCStatusBar1->panelText(0), QStringLiteral("Ready to load file"));
         QCOMPARE(SeriesList[0]->dataCount(), 0);
+    }
+
+    // A field edit's drag carries only its private type: the Graph window's
+    // field list takes it, the main window's AT command edit does not.
+    void fieldDragOnlyForTheGraph()
+    {
+        QMimeData mime;
+        mime.setData(QString::fromLatin1(kFieldEditMimeType), QByteArrayLiteral("altitude"));
+        QVERIFY(!mime.hasText());
+        Form1->SCFrameEdit3->setEnabled(true);
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Form1->SCFrameEdit3, &enter);
+        QVERIFY(!enter.isAccepted());
+        QDragEnterEvent onList(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(Form5->SCCombobox1, &onList);
+        QVERIFY(onList.isAccepted());
     }
 
     // Closing the program while a load runs neither crashes nor hangs, and
