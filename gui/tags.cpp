@@ -300,20 +300,20 @@ void TForm4::startLoad(const QString& path)
     emit loadStarted();
 
     QPointer<TForm4> self(this);
-    TLoadStream::Start(path, [self, path](TLoadStream::Result r) {
+    TLoadStream::Start(path, [self](TLoadStream::Result r) {
         if (!self) {
             return;
         }
-        if (r.recording) {
+        const bool ok = bool(r.recording);
+        if (ok) {
             LoadedStream = std::move(r.recording);
         }
-        self->loadDone(path, bool(LoadedStream) && r.error.isEmpty(), r.error);
+        self->loadDone(ok, r.error);
     });
 }
 
-void TForm4::loadDone(const QString& path, bool ok, const QString& error)
+void TForm4::loadDone(bool ok, const QString& error)
 {
-    Q_UNUSED(path);
     loading_ = false;
     SCButton1->setEnabled(openEnabled_);
     if (!ok) {
@@ -324,7 +324,7 @@ void TForm4::loadDone(const QString& path, bool ok, const QString& error)
         SCStatusBar1->setPanelText(0, QStringLiteral("Load failed: \"%1\"").arg(LoadedFileName));
         setFieldEditsEnabled(true);
         emit loadFinished(false);
-        ShowErrorBox(this, error);
+        ShowErrorBox(this, error.isEmpty() ? QStringLiteral("Cannot load \"%1\"").arg(LoadedFileName) : error);
         return;
     }
 

@@ -100,7 +100,7 @@ private:
     void buildControls();
     void buildTabs();
     void setFieldEditsEnabled(bool enabled);
-    void loadDone(const QString& path, bool ok, const QString& error);
+    void loadDone(bool ok, const QString& error);
 
     std::vector<TSCFrameEdit*> fieldEdits_;
     std::vector<std::string> texts_;
