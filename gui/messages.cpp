@@ -1,10 +1,9 @@
 #include "messages.h"
 
-#include <QApplication>
+#include "ui_thread.h"
+
 #include <QMessageBox>
-#include <QMetaObject>
 #include <QPointer>
-#include <QThread>
 #include <QWidget>
 
 #include <stdexcept>
@@ -34,15 +33,12 @@ void showOnThisThread(QWidget* owner, const QString& title, const QString& text)
 
 void ShowMessage(QWidget* owner, const QString& title, const QString& text)
 {
-    auto* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() != app->thread()) {
-        QPointer<QWidget> guard(owner);
-        QMetaObject::invokeMethod(
-            app, [guard, title, text] { showOnThisThread(guard.data(), title, text); },
-            Qt::BlockingQueuedConnection);
+    if (OnUiThread()) {
+        showOnThisThread(owner, title, text);
         return;
     }
-    showOnThisThread(owner, title, text);
+    QPointer<QWidget> guard(owner);
+    RunOnUi([guard, title, text] { showOnThisThread(guard.data(), title, text); });
 }
 
 void SetMessageHook(MessageHook h)

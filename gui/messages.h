@@ -16,7 +16,8 @@ using MessageHook = std::function<void(QWidget* owner, const QString& title, con
 
 // A modal box with the text and one OK button, owned by `owner` (may be null).
 // May be called from any thread; the box is shown on the user-interface thread
-// and the caller waits for it.
+// and the caller waits for it (a worker is released with WorkerStopped when
+// the program stops its workers meanwhile).
 void ShowMessage(QWidget* owner, const QString& title, const QString& text);
 
 // Replaces the modal box by `hook`; an empty hook restores the box.

@@ -11,7 +11,7 @@
 #include "widgets.h"
 
 #include "kestrix/field_text.h"
-#include "kestrix/stream_nav.h"
+#include "kestrix/stream_index.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -29,9 +29,15 @@ TForm4* Form4 = nullptr;
 
 namespace {
 
-kestrix::ByteSpan loadedBytes()
+// The loaded stream (none: an empty one) with its index, for the seeks.
+kestrix::StreamNavigation navigation()
 {
-    return LoadedStream ? LoadedStream->bytes() : kestrix::ByteSpan{};
+    return {LoadedStream ? LoadedStream->bytes() : kestrix::ByteSpan{}, Navdata, StreamCursor};
+}
+
+const kestrix::StreamIndex* loadedIndex()
+{
+    return LoadedStream ? &LoadedStream->index : nullptr;
 }
 
 int32_t toInt32(qint64 v)
@@ -50,14 +56,12 @@ char localeDecimalSeparator()
 
 int32_t SeekRecordByIndex(int32_t n)
 {
-    return LoadedStream ? LoadedStream->seekByIndex(Navdata, StreamCursor, n)
-                        : kestrix::SeekRecordByIndex({loadedBytes(), Navdata, StreamCursor}, n);
+    return kestrix::SeekRecordByIndex(navigation(), loadedIndex(), n);
 }
 
 int32_t SeekRecordByTime(double t)
 {
-    return LoadedStream ? LoadedStream->seekByTime(Navdata, StreamCursor, t)
-                        : kestrix::SeekRecordByTime({loadedBytes(), Navdata, StreamCursor}, t);
+    return kestrix::SeekRecordByTime(navigation(), loadedIndex(), t);
 }
 
 // ---------------------------------------------------------------- creation
@@ -297,7 +301,6 @@ void TForm4::startLoad(const QString& path)
     SCStatusBar1->setPanelText(0, QStringLiteral("Loading from file \"%1\"..., please wait").arg(LoadedFileName));
     loading_ = true;
     SCButton1->setEnabled(false);
-    emit loadStarted();
 
     QPointer<TForm4> self(this);
     TLoadStream::Start(path, [self](TLoadStream::Result r) {

@@ -89,8 +89,7 @@ signals:
     // A load has finished and its first record is shown: the graph redraws
     // the new file (runs inside the load's decode action).
     void drawGraphRequested();
-    // A load has started / ended (ok = the file was read).
-    void loadStarted();
+    // A load has ended (ok = the file was read).
     void loadFinished(bool ok);
 
 protected:

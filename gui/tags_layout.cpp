@@ -296,6 +296,21 @@ QLabel* label(const QString& name, const QString& text, QWidget* parent, QPoint 
     return l;
 }
 
+// A number field at `r` with its caption label at `at`; value 0.
+template <class Field>
+Field* numberField(const QString& name, const QString& labelName, const QString& caption, QWidget* parent,
+                   QPoint at, QRect r)
+{
+    QLabel* l = label(labelName, caption, parent, at);
+    auto* f = new Field(parent);
+    f->setObjectName(name);
+    f->setAccessibleName(caption);
+    f->setGeometry(r);
+    f->setValue(0);
+    l->setBuddy(f);
+    return f;
+}
+
 } // namespace
 
 QString FieldEditLabel(const QString& editName, char format)
@@ -338,24 +353,14 @@ NavDataControls BuildNavDataPanel(QWidget* window)
     c.open = button(QStringLiteral("SCButton1"), QStringLiteral("Open"), QStringLiteral("open stream file"), p,
                     {4, 4, 44, 41});
 
-    QLabel* recordLabel = label(QStringLiteral("Label1"), QStringLiteral("Record#"), p, {54, 7});
-    c.recordsCount = new TSCIntSpinEdit(p);
-    c.recordsCount->setObjectName(QStringLiteral("SCEditRecordsCount"));
-    c.recordsCount->setAccessibleName(QStringLiteral("Record#"));
-    c.recordsCount->setGeometry(100, 4, 62, 21);
-    c.recordsCount->setValue(0);
-    recordLabel->setBuddy(c.recordsCount);
+    c.recordsCount = numberField<TSCIntSpinEdit>(QStringLiteral("SCEditRecordsCount"), QStringLiteral("Label1"),
+                                                 QStringLiteral("Record#"), p, {54, 7}, {100, 4, 62, 21});
     c.goRecord = button(QStringLiteral("SCButton6"), QStringLiteral("go"), QStringLiteral("goto record#"), p,
                         {164, 4, 28, 21});
 
-    QLabel* timeLabel = label(QStringLiteral("Label2"), QStringLiteral("Time"), p, {198, 7});
-    c.time = new TSCFloatSpinEdit(p);
-    c.time->setObjectName(QStringLiteral("SCEditTime"));
-    c.time->setAccessibleName(QStringLiteral("Time"));
+    c.time = numberField<TSCFloatSpinEdit>(QStringLiteral("SCEditTime"), QStringLiteral("Label2"),
+                                           QStringLiteral("Time"), p, {198, 7}, {226, 4, 114, 21});
     c.time->setDecimals(6);
-    c.time->setGeometry(226, 4, 114, 21);
-    c.time->setValue(0);
-    timeLabel->setBuddy(c.time);
     c.goTime = button(QStringLiteral("SCButton5"), QStringLiteral("go"), QStringLiteral("goto time"), p,
                       {342, 4, 28, 21});
 

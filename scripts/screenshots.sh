@@ -4,11 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-fi
-cmake --build build -j"$(nproc)" --target kestrix_screenshots kestrix_sim
+bash scripts/build.sh kestrix_screenshots kestrix_sim
 
 export KESTRIX_DRONE_ADDRESS=127.0.0.2
 export KESTRIX_BIND_ADDRESS=127.0.0.1
