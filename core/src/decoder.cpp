@@ -1,4 +1,5 @@
 #include "kestrix/decoder.h"
+#include "kestrix/stream_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -12,30 +13,6 @@ double NavdataTimeToSeconds(uint32_t timeWord)
     // the nearest double to seconds + microseconds / 1e6.
     const uint64_t micros = uint64_t(timeWord >> 21) * 1000000u + (timeWord & 0x1FFFFFu);
     return double(micros) / 1e6;
-}
-
-static inline int64_t usableSize(ByteSpan s)
-{
-    return std::min<int64_t>(int64_t(s.size()), kMaxStreamSize);
-}
-
-int32_t FindPacketStart(ByteSpan stream, int32_t offset)
-{
-    const int64_t size = usableSize(stream);
-    if (offset < 0 || int64_t(offset) + 4 > size)
-        return -1;
-    const uint8_t* base = stream.data();
-    const uint8_t* p = base + offset;
-    const uint8_t* last = base + size - 4; // last position a whole magic fits
-    while (p <= last) {
-        p = static_cast<const uint8_t*>(std::memchr(p, kNavdataMagic[0], size_t(last - p) + 1));
-        if (!p)
-            return -1;
-        if (p[1] == kNavdataMagic[1] && p[2] == kNavdataMagic[2] && p[3] == kNavdataMagic[3])
-            return int32_t(p - base);
-        ++p;
-    }
-    return -1;
 }
 
 namespace {
@@ -53,6 +30,16 @@ constexpr auto makeRules()
 }
 constexpr auto kRules = makeRules();
 
+constexpr bool RulesFitOneRequest()
+{
+    for (const CopyRule& r : kRules)
+        if (r.length > StreamReader::kMaxRequest)
+            return false;
+    return true;
+}
+// A record copy is joined in a reader's window in one request.
+static_assert(RulesFitOneRequest());
+
 inline void Cover(uint16_t& bytes, int64_t written)
 {
     bytes = std::max(bytes, uint16_t(written));
@@ -64,37 +51,81 @@ inline uint16_t load16(const uint8_t* p)
     std::memcpy(&v, p, 2);
     return v;
 }
-} // namespace
 
-int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d)
+// The bytes of an in-memory stream, all in view at once.
+class SpanBytes {
+public:
+    explicit SpanBytes(ByteSpan s) : data_(s.data()), size_(std::min<int64_t>(int64_t(s.size()), kMaxStreamSize)) {}
+    const uint8_t* at(int64_t pos, int64_t, int64_t& got) const
+    {
+        got = std::max<int64_t>(size_ - pos, 0);
+        return got > 0 ? data_ + pos : data_;
+    }
+
+private:
+    const uint8_t* data_;
+    int64_t size_;
+};
+
+// The packet search and the decoder, over any source that hands out the bytes
+// from a position on (`at`: at least min(want, bytes left), contiguous). A
+// decode only ever asks for positions at or behind the last one it asked
+// for, so a window that moves forward serves it.
+template <class Bytes>
+int64_t FindStart(Bytes& bytes, int64_t offset)
 {
-    const int32_t start = FindPacketStart(stream, offset);
+    if (offset < 0)
+        return -1;
+    int64_t pos = offset;
+    for (;;) {
+        int64_t got;
+        const uint8_t* base = bytes.at(pos, 4, got);
+        if (got < 4)
+            return -1;
+        const uint8_t* p = base;
+        const uint8_t* last = base + got - 4; // last position a whole magic fits
+        while (p <= last) {
+            p = static_cast<const uint8_t*>(std::memchr(p, kNavdataMagic[0], size_t(last - p) + 1));
+            if (!p)
+                break;
+            if (p[1] == kNavdataMagic[1] && p[2] == kNavdataMagic[2] && p[3] == kNavdataMagic[3])
+                return pos + (p - base);
+            ++p;
+        }
+        pos += got - 3; // the last three bytes may begin a magic
+    }
+}
+
+template <class Bytes>
+int64_t Decode(Bytes& bytes, int64_t offset, NavdataDecoder& d)
+{
+    const int64_t start = FindStart(bytes, offset);
     if (start < 0)
         return -1;
 
-    const int64_t size = usableSize(stream);
-    const uint8_t* data = stream.data();
     uint8_t* records = reinterpret_cast<uint8_t*>(&d.state);
 
     // Header word: a short read fills only its first bytes.
     {
-        const int64_t avail = std::clamp<int64_t>(size - (start + 4), 0, 4);
-        std::memcpy(&d.headerWord, data + start + 4, size_t(avail));
+        int64_t got;
+        const uint8_t* p = bytes.at(start + 4, 4, got);
+        const int64_t avail = std::min<int64_t>(got, 4);
+        std::memcpy(&d.headerWord, p, size_t(avail));
         if (d.coverage)
             d.coverage->headerWordBytes = std::max(d.coverage->headerWordBytes, uint8_t(avail));
     }
-    int64_t pos = int64_t(start) + kPacketHeaderSize;
+    int64_t pos = start + kPacketHeaderSize;
 
     for (;;) {
-        const int64_t remaining = size - pos;
+        int64_t remaining;
+        const uint8_t* header = bytes.at(pos, kOptionHeaderSize, remaining);
         if (remaining < kOptionHeaderSize) {
             // 1 to 3 stray bytes where a header should be are consumed.
-            if (remaining > 0)
-                pos = size;
+            pos += remaining;
             break;
         }
-        const uint16_t tag = load16(data + pos);
-        const uint16_t optSize = load16(data + pos + 2);
+        const uint16_t tag = load16(header);
+        const uint16_t optSize = load16(header + 2);
         if (d.optionHeaderCounts)
             ++d.optionHeaderCounts[tag];
         const int64_t payload = pos + kOptionHeaderSize;
@@ -112,17 +143,18 @@ int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d)
                     d.onWrongSize();
             } else {
                 const CopyRule rule = kRules[tag];
-                const int64_t avail = size - payload;
+                int64_t avail;
+                const uint8_t* from = bytes.at(payload, rule.length, avail);
                 if (avail < int64_t(rule.length)) {
                     // Short copy at the end of the data: fill the start of the
                     // record and end the packet at the end of the stream.
-                    std::memcpy(records + rule.recordOffset, data + payload, size_t(avail));
+                    std::memcpy(records + rule.recordOffset, from, size_t(avail));
                     if (d.coverage)
                         Cover(d.coverage->recordBytes[tag], avail);
-                    pos = size;
+                    pos = payload + avail;
                     break;
                 }
-                std::memcpy(records + rule.recordOffset, data + payload, rule.length);
+                std::memcpy(records + rule.recordOffset, from, rule.length);
                 if (d.coverage)
                     Cover(d.coverage->recordBytes[tag], rule.length);
                 if (tag == 1)
@@ -135,7 +167,31 @@ int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d)
         if (tag == kChecksumTag)
             break;
     }
-    return int32_t(pos);
+    return pos;
+}
+
+} // namespace
+
+int32_t FindPacketStart(ByteSpan stream, int32_t offset)
+{
+    SpanBytes bytes(stream);
+    return int32_t(FindStart(bytes, offset));
+}
+
+int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d)
+{
+    SpanBytes bytes(stream);
+    return int32_t(Decode(bytes, offset, d));
+}
+
+int64_t FindPacketStart(StreamReader& stream, int64_t offset)
+{
+    return FindStart(stream, offset);
+}
+
+int64_t DecodeNavdataPacket(StreamReader& stream, int64_t offset, NavdataDecoder& d)
+{
+    return Decode(stream, offset, d);
 }
 
 } // namespace kestrix

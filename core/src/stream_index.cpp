@@ -5,15 +5,25 @@
 
 namespace kestrix {
 
-StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel, int32_t snapshotSpacing)
+int64_t StreamIndex::SpacingForSize(int64_t size) noexcept
 {
-    const int64_t spacing = std::max<int32_t>(snapshotSpacing, 1);
+    if (size <= 0)
+        return kDefaultSnapshotSpacing;
+    return std::max<int64_t>(kDefaultSnapshotSpacing, (size + kMaxSnapshotsBySize - 1) / kMaxSnapshotsBySize);
+}
+
+template <class Stream, class Cursor>
+StreamIndex StreamIndex::BuildOver(Stream& stream, int64_t size, const void* identity,
+                                   const std::atomic<bool>* cancel, int64_t snapshotSpacing)
+{
+    const int64_t spacing =
+        snapshotSpacing == kSpacingBySize ? SpacingForSize(size) : std::max<int64_t>(snapshotSpacing, 1);
     StreamIndex index;
     // Every snapshot lies `spacing` bytes behind the one before, so this many
     // will do; no reallocation copies megabytes of snapshots around. Skipped
     // for tiny spacings, where the count is a loose upper bound.
-    if (spacing >= 4096)
-        index.snapshots_.reserve(stream.size() / std::size_t(spacing) + 2);
+    if (spacing >= 4096 && size > 0)
+        index.snapshots_.reserve(std::size_t(size / spacing) + 2);
 
     // The walk of a seek to the end, with the record test of the seeks:
     // recordTime reset before every decode. The state starts at zero and the
@@ -21,7 +31,7 @@ StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel,
     NavdataDecoder d;
     DecodeCoverage coverage;
     d.coverage = &coverage;
-    int32_t cursor = 0;
+    Cursor cursor = 0;
     int32_t lastRecord = -1;
     double maxTime = 0;
     int64_t lastSnapshot = 0;
@@ -39,7 +49,7 @@ StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel,
         if (cancel && cancel->load(std::memory_order_relaxed))
             return StreamIndex();
         d.recordTime = 0;
-        const int32_t next = DecodeNavdataPacket(stream, cursor, d);
+        const Cursor next = DecodeNavdataPacket(stream, cursor, d);
         if (next < 0)
             break;
         cursor = next;
@@ -60,21 +70,42 @@ StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel,
     cursor = -1;
     keep(index.end_);
 
-    index.data_ = stream.data();
-    index.size_ = stream.size();
+    index.identity_ = identity;
+    index.size_ = size;
     index.complete_ = true;
+    return index;
+}
+
+StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel, int64_t snapshotSpacing)
+{
+    return BuildOver<ByteSpan, int32_t>(stream, int64_t(stream.size()), stream.data(), cancel, snapshotSpacing);
+}
+
+StreamIndex StreamIndex::Build(StreamReader& stream, const std::atomic<bool>* cancel, int64_t snapshotSpacing)
+{
+    if (const StreamFile* f = stream.file())
+        f->adviseSequential();
+    StreamIndex index =
+        BuildOver<StreamReader, int64_t>(stream, stream.size(), stream.identity(), cancel, snapshotSpacing);
+    index.size_ = stream.size(); // known now for a source without a size
     return index;
 }
 
 bool StreamIndex::matches(ByteSpan stream) const noexcept
 {
-    return complete_ && stream.data() == data_ && stream.size() == size_;
+    return complete_ && stream.data() == identity_ && int64_t(stream.size()) == size_;
+}
+
+bool StreamIndex::matches(const StreamReader& stream) const noexcept
+{
+    return complete_ && stream.identity() == identity_ && stream.size() == size_;
 }
 
 // Puts the decoder where the walk from offset 0 stood after the snapshot's
 // packet. Bytes the stream never wrote keep the caller's values, as they would
 // in that walk; the wrong sizes met on the way are added.
-void StreamIndex::restore(const Snapshot& s, StreamNavigation nav)
+template <class Nav>
+void StreamIndex::restore(const Snapshot& s, Nav nav)
 {
     auto* state = reinterpret_cast<uint8_t*>(&nav.decoder.state);
     const auto* saved = reinterpret_cast<const uint8_t*>(&s.state);
@@ -85,13 +116,14 @@ void StreamIndex::restore(const Snapshot& s, StreamNavigation nav)
     std::memcpy(&nav.decoder.headerWord, &s.headerWord, s.coverage.headerWordBytes);
     nav.decoder.recordTime = s.recordTime;
     nav.decoder.wrongSizeEvents += s.wrongSizeEvents;
-    nav.cursor = s.cursor;
+    nav.cursor = static_cast<std::remove_reference_t<decltype(nav.cursor)>>(s.cursor);
 }
 
 // Starts the walk at the snapshot in front of `behind`, or at offset 0 when
 // there is none; returns the index of the last record decoded.
+template <class Nav>
 int32_t StreamIndex::resume(const std::vector<Snapshot>& snapshots, std::vector<Snapshot>::const_iterator behind,
-                            StreamNavigation nav)
+                            Nav nav)
 {
     if (behind == snapshots.begin()) {
         nav.cursor = 0;
@@ -101,27 +133,56 @@ int32_t StreamIndex::resume(const std::vector<Snapshot>& snapshots, std::vector<
     return (behind - 1)->recordIndex;
 }
 
-int32_t SeekRecordByIndex(StreamNavigation nav, const StreamIndex* index, int32_t n)
+template <class Nav>
+int32_t IndexedSeekByIndex(Nav nav, const StreamIndex& index, int32_t n)
 {
-    if (!index || !index->matches(nav.stream))
-        return SeekRecordByIndex(nav, n);
     if (n == -1) {
         nav.cursor = 0;
         return -1;
     }
-    if (n < -1 || n >= index->recordCount()) {
+    if (n < -1 || n >= index.recordCount()) {
         // The walk runs through the whole stream.
-        StreamIndex::restore(index->end_, nav);
-        return index->end_.recordIndex;
+        StreamIndex::restore(index.end_, nav);
+        return index.end_.recordIndex;
     }
     // The last snapshot the walk to record n passes: one before record n, or
     // record n itself (not an untimed packet behind it, where the walk has
     // already stopped).
-    const auto& snapshots = index->snapshots_;
+    const auto& snapshots = index.snapshots_;
     const auto behind = std::partition_point(snapshots.begin(), snapshots.end(), [n](const auto& s) {
         return s.recordIndex < n || (s.recordIndex == n && s.isRecord);
     });
     return WalkToRecord(nav, StreamIndex::resume(snapshots, behind, nav), n);
+}
+
+template <class Nav>
+int32_t IndexedSeekByTime(Nav nav, const StreamIndex& index, double t)
+{
+    if (!(index.end_.maxRecordTime >= t)) {
+        StreamIndex::restore(index.end_, nav);
+        return -1;
+    }
+    // Times need not rise: the first record at or above t lies behind the
+    // last snapshot whose running maximum is still below t.
+    const auto& snapshots = index.snapshots_;
+    const auto behind = std::partition_point(snapshots.begin(), snapshots.end(),
+                                             [t](const auto& s) { return s.maxRecordTime < t; });
+    nav.decoder.recordTime = 0;
+    return WalkToTime(nav, StreamIndex::resume(snapshots, behind, nav), t);
+}
+
+int32_t SeekRecordByIndex(StreamNavigation nav, const StreamIndex* index, int32_t n)
+{
+    if (!index || !index->matches(nav.stream))
+        return SeekRecordByIndex(nav, n);
+    return IndexedSeekByIndex(nav, *index, n);
+}
+
+int32_t SeekRecordByIndex(RecordNavigation nav, const StreamIndex* index, int32_t n)
+{
+    if (!index || !index->matches(nav.stream))
+        return SeekRecordByIndex(nav, n);
+    return IndexedSeekByIndex(nav, *index, n);
 }
 
 int32_t SeekRecordByTime(StreamNavigation nav, const StreamIndex* index, double t)
@@ -129,17 +190,14 @@ int32_t SeekRecordByTime(StreamNavigation nav, const StreamIndex* index, double 
     // t <= 0 and NaN: the plain seek decodes nothing.
     if (!index || !index->matches(nav.stream) || !(t > 0))
         return SeekRecordByTime(nav, t);
-    if (!(index->end_.maxRecordTime >= t)) {
-        StreamIndex::restore(index->end_, nav);
-        return -1;
-    }
-    // Times need not rise: the first record at or above t lies behind the
-    // last snapshot whose running maximum is still below t.
-    const auto& snapshots = index->snapshots_;
-    const auto behind = std::partition_point(snapshots.begin(), snapshots.end(),
-                                             [t](const auto& s) { return s.maxRecordTime < t; });
-    nav.decoder.recordTime = 0;
-    return WalkToTime(nav, StreamIndex::resume(snapshots, behind, nav), t);
+    return IndexedSeekByTime(nav, *index, t);
+}
+
+int32_t SeekRecordByTime(RecordNavigation nav, const StreamIndex* index, double t)
+{
+    if (!index || !index->matches(nav.stream) || !(t > 0))
+        return SeekRecordByTime(nav, t);
+    return IndexedSeekByTime(nav, *index, t);
 }
 
 } // namespace kestrix

@@ -1,13 +1,19 @@
-// The record index: its seeks against the plain walks from offset 0.
+// The record index: its seeks against the plain walks from offset 0, over the
+// stream in memory and over the same bytes read on demand from a file in
+// chunks of many sizes (chunk boundaries inside packets, option headers and
+// the bytes a record copy takes behind an option's end).
 //
 // Every comparison starts both decoders from the same non-zero state, so a
 // seek that restores bytes the stream never wrote shows up as a difference.
 #include "kestrix/packet_builder.h"
+#include "kestrix/replay.h"
 #include "kestrix/stream_index.h"
 #include "kestrix/stream_nav.h"
+#include "kestrix/stream_reader.h"
 
 #include "test_bytes.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -211,6 +217,34 @@ std::string Compare(const Bytes& s, const NavdataDecoder& start, Plain plainSeek
     return Difference(Run(s, start, plainSeek), Run(s, start, fastSeek));
 }
 
+// A seek through a reader, seen as a seek of the in-memory kind: the cursor
+// goes back into the 32-bit one of the comparison (streams here are small).
+template <class Seek>
+auto OnDemand(StreamReader& reader, Seek seek)
+{
+    return [&reader, seek](StreamNavigation nav) {
+        int64_t cursor = nav.cursor;
+        const int32_t result = seek(RecordNavigation{reader, nav.decoder, cursor});
+        nav.cursor = int32_t(cursor);
+        return cursor == int64_t(nav.cursor) ? result : INT32_MIN;
+    };
+}
+
+// `bytes` as a file of its own, opened for reading on demand.
+std::shared_ptr<StreamFile> AsFile(const QTemporaryDir& dir, const Bytes& bytes)
+{
+    static int files = 0;
+    const std::string path = dir.filePath(QStringLiteral("stream-%1.navdata").arg(files++)).toStdString();
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+        qFatal("cannot write %s", path.c_str());
+    std::string error;
+    std::shared_ptr<StreamFile> file = StreamFile::Open(path, error);
+    if (!file)
+        qFatal("%s", error.c_str());
+    return file;
+}
+
 // Times of the records in file order (the record test of the seeks).
 std::vector<double> RecordTimes(const Bytes& s)
 {
@@ -311,6 +345,101 @@ private slots:
                 const std::string why = Compare(s, prior, [t](StreamNavigation nav) { return SeekRecordByTime(nav, t); },
                                                 [&](StreamNavigation nav) { return SeekRecordByTime(nav, &index, t); });
                 QVERIFY2(why.empty(), qPrintable(QStringLiteral("spacing %1, time %2: %3").arg(spacing).arg(t, 0, 'g', 17).arg(why.c_str())));
+            }
+            QVERIFY2(timer.elapsed() < 60000, "comparisons took too long");
+        }
+    }
+
+    void sameOnDemand_data() { sameAsPlainWalks_data(); }
+
+    // The same streams read from a file in chunks: the replay walk gives the
+    // same cursor and every byte of the same decoder state behind every
+    // packet, and the seeks -- plain and through an index built over the
+    // file -- the same outcomes as the plain walks in memory.
+    void sameOnDemand()
+    {
+        QFETCH(Mix, mix);
+        QFETCH(int, packets);
+        QFETCH(uint32_t, seed);
+        const Bytes s = MakeStream(mix, seed, packets);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::shared_ptr<StreamFile> file = AsFile(dir, s);
+        QCOMPARE(file->size(), int64_t(s.size()));
+
+        QElapsedTimer timer;
+        timer.start();
+        // The replay walk, packet by packet.
+        struct Step {
+            int64_t cursor;
+            NavdataDecoder decoder;
+        };
+        std::vector<Step> plainSteps;
+        {
+            NavdataDecoder d = PriorDecoder(seed);
+            int32_t cursor = 0;
+            ReplayStream(s, d, cursor, [&](int32_t next) { plainSteps.push_back({next, d}); });
+        }
+        for (const std::size_t chunk : {std::size_t(1), std::size_t(3), std::size_t(61), std::size_t(4096)}) {
+            if (chunk == 1 && s.size() > 50000)
+                continue; // a read per byte: the smaller streams are enough
+            StreamReader reader(file, chunk);
+            NavdataDecoder d = PriorDecoder(seed);
+            int64_t cursor = 0;
+            std::size_t k = 0;
+            bool same = true;
+            ReplayStream(reader, d, cursor, [&](int64_t next) {
+                if (k >= plainSteps.size()) {
+                    same = false;
+                    return;
+                }
+                const Step& p = plainSteps[k++];
+                Outcome a{0, int32_t(p.cursor), p.decoder};
+                Outcome b{0, int32_t(next), d};
+                if (next != p.cursor || !Difference(a, b).empty())
+                    same = false;
+            });
+            QVERIFY2(same && k == plainSteps.size(), qPrintable(QStringLiteral("replay, chunk %1").arg(chunk)));
+        }
+
+        const std::vector<double> records = RecordTimes(s);
+        const int32_t count = int32_t(records.size());
+        const NavdataDecoder prior = PriorDecoder(seed);
+        const std::vector<double> times = SeekTimes(records);
+        std::vector<int32_t> targets = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+        for (int32_t n = -3; n <= count + 2; ++n)
+            targets.push_back(n);
+
+        // Tiny chunks with close snapshots, larger ones with the default
+        // spacing (a seek reads from its snapshot on, chunk by chunk).
+        const struct {
+            std::size_t chunk;
+            int64_t spacing;
+        } runs[] = {{3, 1}, {7, 61}, {61, 1000}, {509, StreamIndex::kSpacingBySize}};
+        for (const auto& run : runs) {
+            StreamReader building(file, run.chunk);
+            const StreamIndex index = StreamIndex::Build(building, nullptr, run.spacing);
+            StreamReader reader(file, run.chunk);
+            QVERIFY(index.matches(reader));
+            QVERIFY(!index.matches(ByteSpan(s)));
+            QCOMPARE(index.recordCount(), count);
+            QCOMPARE(index.snapshotCount(), StreamIndex::Build(s, nullptr, run.spacing).snapshotCount());
+            const QString where = QStringLiteral("chunk %1, spacing %2").arg(run.chunk).arg(run.spacing);
+            for (const int32_t n : targets) {
+                auto plain = [n](StreamNavigation nav) { return SeekRecordByIndex(nav, n); };
+                std::string why = Compare(s, prior, plain, OnDemand(reader, [&](RecordNavigation nav) {
+                                              return SeekRecordByIndex(nav, &index, n);
+                                          }));
+                if (why.empty() && run.chunk >= 509 && n % 8 == 0)
+                    why = Compare(s, prior, plain,
+                                  OnDemand(reader, [n](RecordNavigation nav) { return SeekRecordByIndex(nav, n); }));
+                QVERIFY2(why.empty(), qPrintable(QStringLiteral("%1, record %2: %3").arg(where).arg(n).arg(why.c_str())));
+            }
+            for (const double t : times) {
+                const std::string why =
+                    Compare(s, prior, [t](StreamNavigation nav) { return SeekRecordByTime(nav, t); },
+                            OnDemand(reader, [&](RecordNavigation nav) { return SeekRecordByTime(nav, &index, t); }));
+                QVERIFY2(why.empty(), qPrintable(QStringLiteral("%1, time %2: %3").arg(where).arg(t, 0, 'g', 17).arg(why.c_str())));
             }
             QVERIFY2(timer.elapsed() < 60000, "comparisons took too long");
         }

@@ -9,13 +9,17 @@
 
 namespace kestrix {
 
+class StreamReader;
+
 inline constexpr uint8_t kNavdataMagic[4] = {0x88, 0x77, 0x66, 0x55};
 inline constexpr uint32_t kNavdataMagicWord = 0x55667788u;
 inline constexpr int kPacketHeaderSize = 16;
 inline constexpr int kOptionHeaderSize = 4;
 
-// Offsets and results are signed 32-bit. Streams are limited so that every
-// position the decoder can reach (up to an option size past the end) still fits.
+// Offsets and results of the in-memory decoder are signed 32-bit. Streams in
+// memory are limited so that every position the decoder can reach (up to an
+// option size past the end) still fits. Recordings read through a
+// StreamReader (stream_reader.h) have 64-bit offsets and no such limit.
 inline constexpr int64_t kMaxStreamSize = INT32_MAX - 0x10000;
 
 using ByteSpan = std::span<const uint8_t>;
@@ -64,5 +68,12 @@ int32_t FindPacketStart(ByteSpan stream, int32_t offset);
 // end of the stream when an option's size points there, or -1 when no magic
 // is found (nothing changes then). Never throws.
 int32_t DecodeNavdataPacket(ByteSpan stream, int32_t offset, NavdataDecoder& d);
+
+// The same two over a reader (a file read on demand, or memory), with 64-bit
+// offsets: for the same bytes, the same results and the same decoder state.
+// These throw StreamReadError when the reader's file changed or could not be
+// read; the decoder may then have taken part of a packet.
+int64_t FindPacketStart(StreamReader& stream, int64_t offset);
+int64_t DecodeNavdataPacket(StreamReader& stream, int64_t offset, NavdataDecoder& d);
 
 } // namespace kestrix

@@ -1,7 +1,9 @@
-// The replay walk over a loaded stream: every packet from offset 0 in turn.
+// The replay walk over a loaded stream: every packet from offset 0 in turn,
+// in memory or read on demand from a file in chunks.
 #pragma once
 
 #include "kestrix/decoder.h"
+#include "kestrix/stream_reader.h"
 
 #include <cstdint>
 #include <utility>
@@ -21,6 +23,23 @@ namespace kestrix {
 template <class F>
 void ReplayStream(ByteSpan stream, NavdataDecoder& decoder, int32_t& cursor, F&& afterEachDecode)
 {
+    cursor = 0;
+    while (cursor >= 0) {
+        cursor = DecodeNavdataPacket(stream, cursor, decoder);
+        afterEachDecode(std::as_const(cursor));
+    }
+}
+
+// The same walk over a reader, with a 64-bit cursor (callbacks should take
+// int64_t or auto: a position above 2 GiB does not fit 32 bits). A file is
+// read once from start to end in the reader's chunks; the reader's failure
+// (StreamReadError) ends the walk, thrown to the caller, with the cursor at
+// the last packet decoded.
+template <class F>
+void ReplayStream(StreamReader& stream, NavdataDecoder& decoder, int64_t& cursor, F&& afterEachDecode)
+{
+    if (const StreamFile* f = stream.file())
+        f->adviseSequential();
     cursor = 0;
     while (cursor >= 0) {
         cursor = DecodeNavdataPacket(stream, cursor, decoder);

@@ -1,5 +1,6 @@
 // Record navigation without the walk from offset 0: an index of decoder
-// snapshots, built in one walk over a loaded stream.
+// snapshots, built in one walk over a stream in memory or over a file read
+// on demand (one sequential pass, never a copy of the file).
 //
 // The seeks of stream_nav.h decode the stream from offset 0 up to their target
 // each time. The overloads here give exactly the same results -- return value,
@@ -36,6 +37,16 @@ public:
     // doubles the memory for 1 us less; 64 kB makes the slowest seek
     // 5.5 us, more than twice a seek to record 10.
     static constexpr int32_t kDefaultSnapshotSpacing = 32 * 1024;
+    // At most this many snapshots (about 2 kB each) for the spacing chosen by
+    // size: streams up to 384 MiB get kDefaultSnapshotSpacing, larger ones a
+    // spacing that grows with them, so the index stays under 32 MB for a
+    // recording of any size (a 4.5 GB file: a snapshot every 360 kB).
+    static constexpr int64_t kMaxSnapshotsBySize = 12288;
+    // `snapshotSpacing` value: choose it from the stream's size.
+    static constexpr int64_t kSpacingBySize = 0;
+
+    // The spacing chosen for a stream of `size` bytes (unknown: -1).
+    static int64_t SpacingForSize(int64_t size) noexcept;
 
     // Walks `stream` once, as a seek to the end would, and keeps a snapshot
     // of the decoder after the first packet that ends at least
@@ -45,19 +56,32 @@ public:
     // matches no stream (the seeks then walk from offset 0).
     // Throws std::bad_alloc when no memory is left for the snapshots.
     static StreamIndex Build(ByteSpan stream, const std::atomic<bool>* cancel = nullptr,
-                             int32_t snapshotSpacing = kDefaultSnapshotSpacing);
+                             int64_t snapshotSpacing = kSpacingBySize);
+    // The same over a reader, reading the stream once from start to end.
+    // Throws StreamReadError when the reader's file changed or failed.
+    static StreamIndex Build(StreamReader& stream, const std::atomic<bool>* cancel = nullptr,
+                             int64_t snapshotSpacing = kSpacingBySize);
 
     // True when the index was built over exactly these bytes (same address
-    // and size) and completed.
+    // and size), or over this reader's file, and completed.
     bool matches(ByteSpan stream) const noexcept;
+    bool matches(const StreamReader& stream) const noexcept;
+
+    // Stream bytes the index was built over.
+    int64_t streamSize() const noexcept { return size_; }
 
     int32_t recordCount() const noexcept { return end_.recordIndex + 1; }
     std::size_t snapshotCount() const noexcept { return snapshots_.size(); }
     std::size_t memoryBytes() const noexcept { return snapshots_.capacity() * sizeof(Snapshot); }
 
 private:
-    friend int32_t SeekRecordByIndex(StreamNavigation nav, const StreamIndex* index, int32_t n);
-    friend int32_t SeekRecordByTime(StreamNavigation nav, const StreamIndex* index, double t);
+    template <class Nav>
+    friend int32_t IndexedSeekByIndex(Nav nav, const StreamIndex& index, int32_t n);
+    template <class Nav>
+    friend int32_t IndexedSeekByTime(Nav nav, const StreamIndex& index, double t);
+    template <class Stream, class Cursor>
+    static StreamIndex BuildOver(Stream& stream, int64_t size, const void* identity,
+                                 const std::atomic<bool>* cancel, int64_t snapshotSpacing);
 
     // The decoder as one packet left it in the walk from offset 0, with
     // recordTime reset before every decode.
@@ -66,19 +90,21 @@ private:
         DecodeCoverage coverage{};    // the bytes of `state` the stream wrote
         uint32_t headerWord = 0;      // as decoded from 0
         double recordTime = 0;        // after this packet (0: no time)
-        int32_t cursor = 0;           // behind this packet; -1 for the end
+        int64_t cursor = 0;           // behind this packet; -1 for the end
         int32_t recordIndex = -1;     // records up to this packet, minus 1
         bool isRecord = false;        // this packet carried a time
         double maxRecordTime = 0;     // largest record time up to here (0: none)
         uint64_t wrongSizeEvents = 0; // met up to here
     };
 
-    static void restore(const Snapshot& s, StreamNavigation nav);
+    template <class Nav>
+    static void restore(const Snapshot& s, Nav nav);
+    template <class Nav>
     static int32_t resume(const std::vector<Snapshot>& snapshots, std::vector<Snapshot>::const_iterator behind,
-                          StreamNavigation nav);
+                          Nav nav);
 
-    const uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
+    const void* identity_ = nullptr;
+    int64_t size_ = 0;
     bool complete_ = false;
     std::vector<Snapshot> snapshots_; // in stream order
     Snapshot end_;                    // after the final decode (cursor -1)
@@ -89,5 +115,8 @@ private:
 // nav.stream, makes them walk from offset 0 as the plain seeks do.
 int32_t SeekRecordByIndex(StreamNavigation nav, const StreamIndex* index, int32_t n);
 int32_t SeekRecordByTime(StreamNavigation nav, const StreamIndex* index, double t);
+// Over a reader: a seek reads only from its snapshot to the record.
+int32_t SeekRecordByIndex(RecordNavigation nav, const StreamIndex* index, int32_t n);
+int32_t SeekRecordByTime(RecordNavigation nav, const StreamIndex* index, double t);
 
 } // namespace kestrix
