@@ -4,8 +4,8 @@
 #include "kestrix/field_text.h"
 #include "kestrix/plot_fields.h"
 #include "kestrix/replay.h"
-#include "kestrix/stream_file.h"
 #include "kestrix/stream_nav.h"
+#include "kestrix/stream_reader.h"
 
 #include <charconv>
 #include <cmath>
@@ -66,6 +66,10 @@ char* WriteNumber(char* p, char* end, double v)
     return std::to_chars(p, end, v).ptr;
 }
 
+// The output could not be written (a closed pipe, a full disk): the walk
+// stops there.
+struct OutputFailed {};
+
 // Collects output in large blocks and hands each block to the stream whole.
 class BlockWriter {
 public:
@@ -112,6 +116,8 @@ public:
         if (used_) {
             os_.write(buf_.get(), std::streamsize(used_));
             used_ = 0;
+            if (!os_)
+                throw OutputFailed{};
         }
     }
 
@@ -125,7 +131,7 @@ private:
 // ---------------------------------------------------------------------------
 // Commands.
 
-int RunInfo(const StreamBuffer& file, std::ostream& out)
+int RunInfo(StreamReader& file, std::ostream& out)
 {
     NavdataDecoder d;
     std::vector<uint64_t> tagCounts(65536, 0);
@@ -137,8 +143,8 @@ int RunInfo(const StreamBuffer& file, std::ostream& out)
     double lastTime = 0;
     // The replay walk with the record test of the seeks: the time is reset
     // behind every packet, so the next one shows whether it carries one.
-    int32_t cursor = 0;
-    ReplayStream(file.span(), d, cursor, [&](int32_t next) {
+    int64_t cursor = 0;
+    ReplayStream(file, d, cursor, [&](int64_t next) {
         if (next < 0)
             return;
         ++packets;
@@ -153,7 +159,7 @@ int RunInfo(const StreamBuffer& file, std::ostream& out)
 
     BlockWriter w(out, 1 << 16);
     w.put("bytes: ");
-    w.number(uint64_t(file.size()));
+    w.number(uint64_t(file.size())); // known once the walk has reached the end
     w.put("\npackets: ");
     w.number(packets);
     w.put("\nrecords: ");
@@ -198,12 +204,12 @@ void PutEscaped(BlockWriter& w, std::string_view text)
     }
 }
 
-int RunShow(const StreamBuffer& file, std::optional<int32_t> record, std::optional<double> time,
+int RunShow(StreamReader& file, std::optional<int32_t> record, std::optional<double> time,
             std::ostream& out, std::ostream& err)
 {
     NavdataDecoder d;
-    int32_t cursor = 0;
-    const StreamNavigation nav{file.span(), d, cursor};
+    int64_t cursor = 0;
+    const RecordNavigation nav{file, d, cursor};
 
     // The two "go" buttons of the NavData window.
     int32_t index;
@@ -270,7 +276,7 @@ struct CsvColumn {
     double multiplier;
 };
 
-int RunCsv(const StreamBuffer& file, std::span<const std::string_view> keys,
+int RunCsv(StreamReader& file, std::span<const std::string_view> keys,
            std::span<const std::pair<std::string_view, double>> multipliers, std::ostream& out)
 {
     std::vector<CsvColumn> columns;
@@ -283,7 +289,8 @@ int RunCsv(const StreamBuffer& file, std::span<const std::string_view> keys,
         columns.push_back({FindPlotField(key), m});
     }
 
-    BlockWriter w(out);
+    // Blocks of 64 kB: rows reach a pipe as the walk goes.
+    BlockWriter w(out, std::size_t(1) << 16);
     w.put("time");
     for (const std::string_view key : keys) {
         w.put(',');
@@ -294,8 +301,8 @@ int RunCsv(const StreamBuffer& file, std::span<const std::string_view> keys,
     // The replay walk: a row for every decoded packet once the Time record
     // holds a time (none for the final call, which repeats the last packet).
     NavdataDecoder d;
-    int32_t cursor = 0;
-    ReplayStream(file.span(), d, cursor, [&](int32_t next) {
+    int64_t cursor = 0;
+    ReplayStream(file, d, cursor, [&](int64_t next) {
         const uint32_t timeWord = d.state.Time.time;
         if (next < 0 || timeWord == 0)
             return;
@@ -321,7 +328,7 @@ int Usage(std::ostream& err, std::string_view problem)
     return 2;
 }
 
-int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err, std::size_t readChunk)
 {
     if (args.empty())
         return Usage(err, "no command given");
@@ -393,20 +400,32 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     if (isCsv && positional.size() < 2)
         return Usage(err, "csv needs at least one KEY");
 
-    StreamBuffer file;
+    // The file is read on demand, in chunks, from start to end: memory does
+    // not grow with its size.
     std::string error;
-    if (!ReadStreamFile(std::string(positional[0]), file, error)) {
+    const std::shared_ptr<StreamFile> opened = StreamFile::Open(std::string(positional[0]), error);
+    if (!opened) {
         err << kProgram << ": " << error << '\n';
         return 2;
     }
+    StreamReader file(opened, readChunk);
 
     int code;
-    if (isInfo)
-        code = RunInfo(file, out);
-    else if (isShow)
-        code = RunShow(file, record, time, out, err);
-    else
-        code = RunCsv(file, std::span(positional).subspan(1), multipliers, out);
+    try {
+        if (isInfo)
+            code = RunInfo(file, out);
+        else if (isShow)
+            code = RunShow(file, record, time, out, err);
+        else
+            code = RunCsv(file, std::span(positional).subspan(1), multipliers, out);
+    } catch (const StreamReadError& e) {
+        out.flush();
+        err << kProgram << ": " << e.what() << '\n';
+        return 2;
+    } catch (const OutputFailed&) {
+        err << kProgram << ": could not write the output\n";
+        return 2;
+    }
 
     out.flush();
     if (!out) {
@@ -423,10 +442,10 @@ std::string_view NavdataCliUsage()
     return kUsage;
 }
 
-int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ostream& err)
+int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ostream& err, std::size_t readChunk)
 {
     try {
-        return Run(args, out, err);
+        return Run(args, out, err, readChunk);
     } catch (const std::exception& e) {
         err << kProgram << ": " << e.what() << '\n';
     } catch (...) {

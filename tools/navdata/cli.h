@@ -5,10 +5,15 @@
 //   kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...
 //
 // Exit codes: 0 done; 1 "Record not found" (show); 2 bad usage, a file that
-// cannot be read or is too large, or output that could not be written.
+// cannot be read (or changed while it was read), or output that could not be
+// written.
+//
+// Files of any size are read on demand, in chunks, from start to end; the
+// memory used does not depend on the file's size.
 #pragma once
 
 #include <charconv>
+#include <cstddef>
 #include <optional>
 #include <ostream>
 #include <span>
@@ -19,8 +24,10 @@ namespace kestrix {
 
 // Runs one command. `args` are the command-line arguments without the program
 // name (args[0] is the command). Normal output goes to `out`, messages to
-// `err`. Returns the exit code. Never throws.
-int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ostream& err);
+// `err`. Returns the exit code. Never throws. `readChunk` is the size of each
+// read of the file (tests use tiny ones to put chunk boundaries everywhere).
+int RunNavdataCli(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+                  std::size_t readChunk = std::size_t(1) << 20);
 
 // The usage text printed by --help and on bad usage.
 std::string_view NavdataCliUsage();
