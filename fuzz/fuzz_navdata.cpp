@@ -7,7 +7,9 @@
 // option. On top of that the target checks what callers rely on: each decode
 // moves forward, the walk over a stream ends, both seeks agree with the walk,
 // the seeks through a record index leave exactly what the plain seeks leave,
-// and every field text of the decoded state reads back as the stored value.
+// the same stream read on demand from a file in tiny chunks decodes exactly
+// as in memory, and every field text of the decoded state reads back as the
+// stored value.
 // Any mismatch aborts, so libFuzzer reports it as a crash.
 
 #include "kestrix/decoder.h"
@@ -15,6 +17,10 @@
 #include "kestrix/records.h"
 #include "kestrix/stream_index.h"
 #include "kestrix/stream_nav.h"
+#include "kestrix/stream_reader.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +32,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -329,6 +336,23 @@ void CheckFieldTexts(const NavdataState& s, char sep, std::vector<std::string>& 
     }
 }
 
+// The input as a file that lives in memory only (one per process, rewritten
+// for every input), opened through its path as a recording is.
+std::shared_ptr<StreamFile> InputAsFile(const uint8_t* data, size_t size)
+{
+    static const int fd = memfd_create("fuzz_navdata", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0)
+        return nullptr;
+    for (size_t done = 0; done < size;) {
+        const ssize_t w = pwrite(fd, data + done, size - done, off_t(done));
+        if (w <= 0)
+            return nullptr;
+        done += size_t(w);
+    }
+    std::string error;
+    return StreamFile::Open("/proc/self/fd/" + std::to_string(fd), error);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -540,7 +564,63 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
 
-    // 5. Field texts of the state the walk left, and (every other input) of a
+    // 5. The same stream read on demand from a file, in chunks of 1 to 64
+    // bytes (boundaries inside packets, option headers and the bytes a record
+    // copy takes behind an option's end): the walk in step with the
+    // reference, and the seeks through an index built over the file the same
+    // as the plain seeks in memory.
+    if (const std::shared_ptr<StreamFile> file = InputAsFile(data, size)) {
+        const std::size_t chunk = 1 + std::size_t((hash >> 8) % 64);
+        StreamReader reader(file, chunk);
+        NavdataDecoder od;
+        RefDecoder orf;
+        int64_t at = 0;
+        int64_t walked = 0;
+        for (;;) {
+            CHECK(++walked <= maxSteps, walked, maxSteps);
+            od.recordTime = 0;
+            orf.recordTime = 0;
+            const int64_t next = DecodeNavdataPacket(reader, at, od);
+            const int32_t refNext = RefDecode(data, size, int32_t(at), orf);
+            CHECK(next == refNext, at, next, refNext);
+            CompareDecoders(od, orf, "on-demand walk", at);
+            if (next < 0)
+                break;
+            at = next;
+        }
+        StreamReader building(file, 1 + std::size_t((hash >> 16) % 64));
+        const int64_t spacing = (hash & 4) ? 1 : 2 + int64_t((hash >> 3) % 300);
+        const StreamIndex index = StreamIndex::Build(building, nullptr, spacing);
+        CHECK(index.matches(reader) && index.recordCount() == count, index.recordCount(), count);
+        NavdataDecoder prior;
+        auto* raw = reinterpret_cast<uint8_t*>(&prior.state);
+        for (size_t i = 0; i < sizeof prior.state; ++i)
+            raw[i] = uint8_t(rng.next());
+        prior.recordTime = 1.5;
+        auto compare = [&](auto plainSeek, auto fastSeek, long long what) {
+            NavdataDecoder a = prior;
+            NavdataDecoder b = prior;
+            int32_t ca = 77;
+            int64_t cb = 77;
+            const int32_t ra = plainSeek(StreamNavigation{stream, a, ca});
+            const int32_t rb = fastSeek(RecordNavigation{reader, b, cb});
+            CHECK(cb == int64_t(int32_t(cb)), cb);
+            CompareSeeks(a, ra, ca, b, rb, int32_t(cb), what);
+        };
+        std::vector<int32_t> targets = {-2, -1, 0, 1, count - 1, count, INT32_MAX};
+        for (int k = 0; k < 3 && count > 0; ++k)
+            targets.push_back(int32_t(rng.next() % uint64_t(count)));
+        for (const int32_t n : targets)
+            compare([n](StreamNavigation nav) { return SeekRecordByIndex(nav, n); },
+                    [&, n](RecordNavigation nav) { return SeekRecordByIndex(nav, &index, n); }, n);
+        for (int k = 0; k < 3 && count > 0; ++k) {
+            const double t = records[size_t(rng.next() % uint64_t(count))].time;
+            compare([t](StreamNavigation nav) { return SeekRecordByTime(nav, t); },
+                    [&, t](RecordNavigation nav) { return SeekRecordByTime(nav, &index, t); }, k);
+        }
+    }
+
+    // 6. Field texts of the state the walk left, and (every other input) of a
     // state made of the raw input bytes, so that every bit pattern of every
     // field reaches its text.
     static std::vector<std::string> texts;
