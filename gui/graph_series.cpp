@@ -350,7 +350,8 @@ void GraphSeries::addRecordPoints()
 void GraphSeries::drawStreamPassByPass(ByteSpan stream)
 {
     rebuildSeries();
-    ReplayStream(stream, Navdata, StreamCursor, [this](int32_t) { addRecordPoints(); });
+    StreamReader reader(stream);
+    ReplayStream(reader, Navdata, StreamCursor, [this](int64_t) { addRecordPoints(); });
     for (std::size_t i = 0; i < paired(); ++i) {
         QCPGraph* g = SeriesList[i];
         if (PointCount(g) > 1) {
@@ -393,7 +394,8 @@ void GraphSeries::replayInBulk(ByteSpan stream)
     std::vector<double> tailKeys;
     int inTail = 0;
 
-    ReplayStream(stream, Navdata, StreamCursor, [&](int32_t) {
+    StreamReader reader(stream);
+    ReplayStream(reader, Navdata, StreamCursor, [&](int64_t) {
         const NavdataState& state = Navdata.state;
         const double time = NavdataTimeToSeconds(state.Time.time);
         if (time == 0) {

@@ -7,7 +7,7 @@ namespace kestrix::gui {
 kestrix::NavdataDecoder Navdata;
 std::shared_ptr<const LoadedRecording> LoadedStream;
 QString LoadedFileName;
-int32_t StreamCursor = 0;
+int64_t StreamCursor = 0;
 int32_t PacketCounter = 0;
 bool LiveDecodeReady = false;
 int32_t RecordDivisor = 100;

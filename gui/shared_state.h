@@ -38,7 +38,9 @@ extern std::shared_ptr<const LoadedRecording> LoadedStream;
 // The loaded file's name without its folder. UI thread.
 extern QString LoadedFileName;
 // Offset where the next file decode starts, -1 at the end. UI thread.
-extern int32_t StreamCursor;
+// 64-bit (the written variable is 32-bit): recordings above 2 GiB are read
+// on demand, and their offsets do not fit 32 bits.
+extern int64_t StreamCursor;
 
 // Datagrams handled since the last successful Start. UI thread (the
 // per-datagram handler runs there).

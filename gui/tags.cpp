@@ -29,10 +29,10 @@ TForm4* Form4 = nullptr;
 
 namespace {
 
-// The loaded stream (none: an empty one) with its index, for the seeks.
-kestrix::StreamNavigation navigation()
+// The loaded stream (none: an empty one), for the seeks.
+kestrix::StreamReader loadedReader()
 {
-    return {LoadedStream ? LoadedStream->bytes() : kestrix::ByteSpan{}, Navdata, StreamCursor};
+    return kestrix::StreamReader(LoadedStream ? LoadedStream->bytes() : kestrix::ByteSpan{});
 }
 
 const kestrix::StreamIndex* loadedIndex()
@@ -56,12 +56,14 @@ char localeDecimalSeparator()
 
 int32_t SeekRecordByIndex(int32_t n)
 {
-    return kestrix::SeekRecordByIndex(navigation(), loadedIndex(), n);
+    kestrix::StreamReader reader = loadedReader();
+    return kestrix::SeekRecordByIndex(kestrix::RecordNavigation{reader, Navdata, StreamCursor}, loadedIndex(), n);
 }
 
 int32_t SeekRecordByTime(double t)
 {
-    return kestrix::SeekRecordByTime(navigation(), loadedIndex(), t);
+    kestrix::StreamReader reader = loadedReader();
+    return kestrix::SeekRecordByTime(kestrix::RecordNavigation{reader, Navdata, StreamCursor}, loadedIndex(), t);
 }
 
 // ---------------------------------------------------------------- creation
