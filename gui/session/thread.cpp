@@ -1,10 +1,10 @@
-#include "thread.h"
+#include "session/thread.h"
 
-#include "graph.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "ui_thread.h"
-#include "widgets.h"
+#include "plot/graph.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/ui_thread.h"
+#include "kit/widgets.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

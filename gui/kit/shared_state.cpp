@@ -1,6 +1,6 @@
-#include "shared_state.h"
+#include "kit/shared_state.h"
 
-#include "loaded_stream.h"
+#include "session/loaded_stream.h"
 
 namespace kestrix::gui {
 

@@ -1,10 +1,10 @@
-#include "main.h"
+#include "control/main.h"
 
-#include "decode_action.h"
-#include "messages.h"
-#include "tags.h"
-#include "widgets.h"
-#include "window_switches.h"
+#include "kit/decode_action.h"
+#include "kit/messages.h"
+#include "navdata/tags.h"
+#include "kit/widgets.h"
+#include "app/window_switches.h"
 
 #include "kestrix/decoder.h"
 #include "kestrix/link/at_channel.h"

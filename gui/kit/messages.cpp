@@ -1,6 +1,6 @@
-#include "messages.h"
+#include "kit/messages.h"
 
-#include "ui_thread.h"
+#include "kit/ui_thread.h"
 
 #include <QMessageBox>
 #include <QPointer>

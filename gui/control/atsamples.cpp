@@ -1,10 +1,12 @@
-#include "atsamples.h"
+#include "control/atsamples.h"
 
-#include "joystick.h"
-#include "main.h"
-#include "messages.h"
-#include "widgets.h"
-#include "window_switches.h"
+#include "control/joystick.h"
+#include "kit/at_command.h"
+#include "kit/colour.h"
+#include "control/main.h"
+#include "kit/messages.h"
+#include "kit/widgets.h"
+#include "app/window_switches.h"
 
 #include "kestrix/at_commands.h"
 

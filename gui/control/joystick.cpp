@@ -1,9 +1,9 @@
-#include "joystick.h"
+#include "control/joystick.h"
 
-#include "main.h"
-#include "messages.h"
-#include "widgets.h"
-#include "window_switches.h"
+#include "control/main.h"
+#include "kit/messages.h"
+#include "kit/widgets.h"
+#include "app/window_switches.h"
 
 #include "kestrix/at_commands.h"
 #include "kestrix/link/at_channel.h"
@@ -68,11 +68,6 @@ void SetCaption(TSCButton* b, const QString& caption)
 const QColor kButtonFace;
 
 } // namespace
-
-QColor ColorFromBgr(uint32_t bgr)
-{
-    return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
 
 // ---------------------------------------------------------------- creation
 
@@ -311,15 +306,6 @@ void TForm2::closeEvent(QCloseEvent* e)
 void TForm2::FormClose()
 {
     FlightWindowClosed();
-}
-
-// ------------------------------------------------------------ AT commands
-
-void SendAtCommand(std::string_view templ)
-{
-    if (Form1 && Form1->IdUDPServer2) {
-        Form1->IdUDPServer2->SendAtCommand(templ);
-    }
 }
 
 } // namespace kestrix::gui

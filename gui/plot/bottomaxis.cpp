@@ -1,6 +1,6 @@
-#include "bottomaxis.h"
+#include "plot/bottomaxis.h"
 
-#include "graph.h"
+#include "plot/graph.h"
 
 namespace kestrix::gui {
 

@@ -1,6 +1,6 @@
-#include "leftaxis.h"
+#include "plot/leftaxis.h"
 
-#include "graph.h"
+#include "plot/graph.h"
 
 namespace kestrix::gui {
 

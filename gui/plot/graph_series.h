@@ -14,7 +14,7 @@
 
 #include "kestrix/decoder.h"
 #include "kestrix/plot_fields.h"
-#include "shared_state.h"
+#include "kit/shared_state.h"
 
 #include <QColor>
 #include <QString>

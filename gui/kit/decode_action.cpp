@@ -1,7 +1,7 @@
-#include "decode_action.h"
+#include "kit/decode_action.h"
 
-#include "messages.h"
-#include "shared_state.h"
+#include "kit/messages.h"
+#include "kit/shared_state.h"
 
 #include <exception>
 

@@ -1,5 +1,5 @@
 // Program entry: no arguments; returns when the main window is closed.
-#include "application.h"
+#include "app/application.h"
 
 int main(int argc, char** argv)
 {

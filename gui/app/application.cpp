@@ -1,15 +1,15 @@
-#include "application.h"
+#include "app/application.h"
 
-#include "atsamples.h"
-#include "bottomaxis.h"
-#include "graph.h"
-#include "joystick.h"
-#include "leftaxis.h"
-#include "main.h"
-#include "messages.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "ui_thread.h"
+#include "control/atsamples.h"
+#include "plot/bottomaxis.h"
+#include "plot/graph.h"
+#include "control/joystick.h"
+#include "plot/leftaxis.h"
+#include "control/main.h"
+#include "kit/messages.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/ui_thread.h"
 
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>

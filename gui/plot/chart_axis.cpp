@@ -1,4 +1,4 @@
-#include "chart_axis.h"
+#include "plot/chart_axis.h"
 
 #include <qcustomplot.h>
 

@@ -1,7 +1,7 @@
 // BottomAxis window: the range of the Graph window's bottom (time) axis.
 #pragma once
 
-#include "axis_dialog.h"
+#include "plot/axis_dialog.h"
 
 namespace kestrix::gui {
 

@@ -6,6 +6,9 @@
 // button, so the keyboard and the mouse run the same press and release code.
 #pragma once
 
+#include "kit/at_command.h"
+#include "kit/colour.h"
+
 #include <QColor>
 #include <QWidget>
 
@@ -29,9 +32,6 @@ inline constexpr uint32_t kTakeOffColor = 9830346;   // light green: the next pr
 inline constexpr uint32_t kLandColor = 11448063;     // light red: the next press lands
 inline constexpr uint32_t kHeldColor = 16561860;     // light violet: movement held
 inline constexpr uint32_t kEmergencyColor = 255;     // red: "SHUT OFF"
-
-// A 0x00BBGGRR colour value (lowest byte red) as a QColor.
-QColor ColorFromBgr(uint32_t bgr);
 
 class TForm2 : public QWidget {
     Q_OBJECT
@@ -89,11 +89,5 @@ private:
 };
 
 extern TForm2* Form2;
-
-// SendAtCommand: numbers every "#" of the template with the next sequence
-// number, appends "\r" and sends it from the main window's AT socket. A failed
-// send marks the link lost; nothing is reported to the caller. Does nothing
-// when the main window does not exist.
-void SendAtCommand(std::string_view templ);
 
 } // namespace kestrix::gui

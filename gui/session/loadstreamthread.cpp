@@ -1,7 +1,7 @@
-#include "loadstreamthread.h"
+#include "session/loadstreamthread.h"
 
-#include "loaded_stream.h"
-#include "ui_thread.h"
+#include "session/loaded_stream.h"
+#include "kit/ui_thread.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // LeftAxis window: the range of the Graph window's left (value) axis.
 #pragma once
 
-#include "axis_dialog.h"
+#include "plot/axis_dialog.h"
 
 namespace kestrix::gui {
 

@@ -1,8 +1,8 @@
-#include "graph_series.h"
+#include "plot/graph_series.h"
 
-#include "chart_axis.h"
+#include "plot/chart_axis.h"
 #include "kestrix/replay.h"
-#include "shared_state.h"
+#include "kit/shared_state.h"
 
 #include <QLocale>
 #include <qcustomplot.h>

@@ -1,12 +1,13 @@
-#include "window_switches.h"
+#include "app/window_switches.h"
 
-#include "atsamples.h"
-#include "graph.h"
-#include "joystick.h"
-#include "main.h"
-#include "tags.h"
-#include "messages.h"
-#include "widgets.h"
+#include "control/atsamples.h"
+#include "plot/graph.h"
+#include "control/joystick.h"
+#include "kit/at_command.h"
+#include "control/main.h"
+#include "navdata/tags.h"
+#include "kit/messages.h"
+#include "kit/widgets.h"
 
 #include "kestrix/at_commands.h"
 

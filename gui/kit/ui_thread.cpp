@@ -1,4 +1,4 @@
-#include "ui_thread.h"
+#include "kit/ui_thread.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

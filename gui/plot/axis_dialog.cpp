@@ -1,10 +1,10 @@
-#include "axis_dialog.h"
+#include "plot/axis_dialog.h"
 
-#include "chart_axis.h"
-#include "graph.h"
-#include "graph_series.h"
-#include "messages.h"
-#include "widgets.h"
+#include "plot/chart_axis.h"
+#include "plot/graph.h"
+#include "plot/graph_series.h"
+#include "kit/messages.h"
+#include "kit/widgets.h"
 
 #include <QLabel>
 

@@ -5,7 +5,7 @@
 #include "kestrix/at_commands.h"
 #include "kestrix/link/link_config.h"
 #include "kestrix/link/recorder.h"
-#include "shared_state.h"
+#include "kit/shared_state.h"
 
 #include <QByteArray>
 #include <QWidget>

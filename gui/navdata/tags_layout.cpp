@@ -1,6 +1,6 @@
-#include "tags_layout.h"
+#include "navdata/tags_layout.h"
 
-#include "widgets.h"
+#include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
 
