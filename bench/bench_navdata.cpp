@@ -1,16 +1,20 @@
 // bench_navdata: the NavData window on a recording of 200,000 full packets
-// (about 380 MB): loading it (read + navigation index, until the first record
-// is shown), a navigation step with every field text written, at record 10
-// and at record 199,990, and the seek alone. Peak memory of the load is
-// reported as a counter.
+// (about 380 MB): loading it (the file opened, its index built in one pass of
+// on-demand reads, until the first record is shown), a navigation step with
+// every field text written, at record 10 and at record 199,990, and the seek
+// alone. The reference is a sequential read of the same file with 1 MB reads
+// in the same run (BM_RawRead); the peak memory of the load above the
+// program's idle size is a counter.
 //
-// Targets: load <= 500 ms with peak memory <= file + 64 MB; a step <= 15 ms,
-// the step at 199,990 at most twice the step at 10; a seek <= 1 ms.
-#include "loaded_stream.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "ui_thread.h"
-#include "widgets.h"
+// Targets: load <= 3 x BM_RawRead with peak memory <= 64 MB above idle; a
+// step <= 2 ms, the step at 199,990 at most twice the step at 10; a seek
+// <= 1 ms. Every seek reads from its snapshot with a window of its own, so
+// each step is a first touch of the reader.
+#include "session/loaded_stream.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/ui_thread.h"
+#include "kit/widgets.h"
 
 #include "kestrix/packet_builder.h"
 
@@ -22,11 +26,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace kestrix;
 using namespace kestrix::gui;
@@ -73,22 +81,53 @@ void WriteStream()
     streamBytes = f.size();
 }
 
-// Peak resident memory (VmHWM) in bytes, and its reset to the current use.
-void ResetPeakMemory()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-double PeakMemoryBytes()
+// A field of /proc/self/status in bytes.
+double StatusBytes(const char* field)
 {
     std::ifstream status("/proc/self/status");
     std::string line;
+    const std::string key = std::string(field) + ":";
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) * 1024.0;
+        if (line.rfind(key, 0) == 0) {
+            return std::stod(line.substr(key.size())) * 1024.0;
         }
     }
     return 0;
 }
+
+// Resets the peak resident memory (VmHWM) to the present use, which it returns.
+double ResetPeakMemory()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return StatusBytes("VmRSS");
+}
+
+// The reference: the file read from start to end with 1 MB reads.
+void BM_RawRead(benchmark::State& state)
+{
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (auto _ : state) {
+        QFile f(streamPath);
+        if (!f.open(QIODevice::ReadOnly)) {
+            state.SkipWithError("cannot open");
+            break;
+        }
+        posix_fadvise(f.handle(), 0, 0, POSIX_FADV_SEQUENTIAL);
+        qint64 total = 0;
+        for (;;) {
+            const ssize_t n = read(f.handle(), buffer.data(), buffer.size());
+            if (n <= 0) {
+                break;
+            }
+            total += n;
+        }
+        benchmark::DoNotOptimize(buffer.data());
+        if (total != streamBytes) {
+            state.SkipWithError("short read");
+        }
+    }
+}
+BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 void LoadOnce()
 {
@@ -105,21 +144,20 @@ void BM_Load(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         LoadedStream.reset();
-        ResetPeakMemory();
+        const double idle = ResetPeakMemory();
         state.ResumeTiming();
         LoadOnce();
         state.PauseTiming();
-        peak = std::max(peak, PeakMemoryBytes());
+        peak = std::max(peak, StatusBytes("VmHWM") - idle);
         state.ResumeTiming();
     }
     if (!LoadedStream || LoadedStream->index.recordCount() != kPackets) {
         state.SkipWithError("the load did not find every record");
     }
     state.counters["file_MB"] = double(streamBytes) / 1e6;
-    state.counters["peak_MB"] = peak / 1e6;
-    state.counters["peak_over_file_MB"] = (peak - double(streamBytes)) / 1e6;
+    state.counters["peak_above_idle_MB"] = peak / 1e6;
 }
-BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 // "go" by record with the field texts written; alternating between two
 // neighbours so every step really rewrites the edits.
@@ -165,7 +203,7 @@ int main(int argc, char** argv)
     std::printf("Writing %d full packets...\n", kPackets);
     WriteStream();
     std::printf("%s: %.1f MB\n", qPrintable(streamPath), double(streamBytes) / 1e6);
-    std::printf("Targets: BM_Load <= 500 ms, peak_over_file_MB <= 64; BM_Step <= 15000 us, "
+    std::printf("Targets: BM_Load <= 3 x BM_RawRead, peak_above_idle_MB <= 64; BM_Step <= 2000 us, "
                 "BM_Step/%d <= 2 x BM_Step/10; BM_Seek <= 1000 us\n",
                 kPackets - 10);
     ResetSharedState();

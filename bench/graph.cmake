@@ -5,6 +5,6 @@
 if(TARGET kestrix_gui_test_support)
   add_executable(bench_graph ${CMAKE_CURRENT_LIST_DIR}/bench_graph.cpp)
   target_include_directories(bench_graph PRIVATE ${PROJECT_SOURCE_DIR}/tests/gui)
-  target_link_libraries(bench_graph PRIVATE kestrix_gui_test_support kestrix_gui benchmark::benchmark)
+  target_link_libraries(bench_graph PRIVATE kestrix_gui_test_support kestrix_gui kestrix_navdata_cli benchmark::benchmark)
   add_dependencies(bench_graph kestrix_sim)
 endif()

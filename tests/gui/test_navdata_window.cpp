@@ -2,18 +2,24 @@
 // recorded stream and every navigation handler.
 #include "support.h"
 
-#include "decode_action.h"
-#include "graph.h"
-#include "loaded_stream.h"
-#include "main.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "tags_layout.h"
-#include "ui_thread.h"
-#include "widgets.h"
+#include "kit/decode_action.h"
+#include "kit/messages.h"
+#include "plot/graph.h"
+#include "session/loaded_stream.h"
+#include "control/main.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "navdata/tags_layout.h"
+#include "kit/ui_thread.h"
+#include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
 #include "kestrix/packet_builder.h"
+#include "kestrix/stream_index.h"
+#include "kestrix/stream_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QLabel>
@@ -22,7 +28,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <filesystem>
 #include <memory>
+#include <random>
 
 using namespace kestrix;
 using namespace kestrix::gui;
@@ -102,10 +110,11 @@ private slots:
         ResetSharedState();
         messages = std::make_unique<MessageRecorder>();
         form = std::make_unique<TForm4>();
-        redraws = std::make_unique<QSignalSpy>(form.get(), &TForm4::drawGraphRequested);
+        redraws = std::make_unique<QSignalSpy>(&Recording(), &RecordingSession::loaded);
     }
     void cleanup()
     {
+        SetQuestionHook({});
         StopWorkers();
         redraws.reset();
         form.reset();
@@ -389,6 +398,158 @@ private slots:
         // Navigation still walks the previous stream.
         QTest::mouseClick(form->SCButton4, Qt::LeftButton);
         QCOMPARE(edit("altitude")->text(), QStringLiteral("200"));
+    }
+
+    // The loaded file changes on disk after the load: the next step notices
+    // it, shows nothing of the changed file (the edits, the record number
+    // and the cursor stay as they were), and asks the operator, saying "the
+    // file changed on disk", whether to reload it; a reload reads the file as
+    // it is now.
+    void fileChangedAfterLoad_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("reload");
+        QTest::newRow("truncated") << 0 << false;
+        QTest::newRow("grown") << 1 << false;
+        QTest::newRow("replaced") << 2 << false;
+        QTest::newRow("truncated, reloaded") << 0 << true;
+        QTest::newRow("replaced, reloaded") << 2 << true;
+    }
+    void fileChangedAfterLoad()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, reload);
+        const QByteArray first = threeRecords();
+        QVERIFY(load(first));
+        const QString path = dir.filePath(QStringLiteral("flight.navdata"));
+        const auto before = LoadedStream;
+        const int64_t cursor = StreamCursor;
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("100"));
+
+        QByteArray other;
+        for (uint32_t i = 1; i <= 4; ++i) {
+            append(other, timedPacket({}, MakeTimeWord(i, 0), int32_t(1000 + i)));
+        }
+        switch (change) {
+        case 0:
+            QVERIFY(QFile::resize(path, first.size() / 2));
+            break;
+        case 1: {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::Append));
+            QCOMPARE(f.write(other), other.size());
+            break;
+        }
+        default: {
+            const QString fresh = writeFile(dir, QStringLiteral("fresh.navdata"), other);
+            std::error_code ec;
+            std::filesystem::rename(fresh.toStdString(), path.toStdString(), ec);
+            QVERIFY(!ec);
+            break;
+        }
+        }
+
+        std::vector<QString> asked;
+        SetQuestionHook([&](QWidget*, const QString&, const QString& text) {
+            asked.push_back(text);
+            return reload;
+        });
+        QSignalSpy finished(form.get(), &TForm4::loadFinished);
+        form->SCEditRecordsCount->setValue(2);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(int(asked.size()), 1);
+        QVERIFY2(asked[0].contains(QStringLiteral("the file changed on disk")) && asked[0].contains(path),
+                 qPrintable(asked[0]));
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("100"));
+        QCOMPARE(StreamCursor, cursor);
+        QCOMPARE(messages->count(), 0); // no "Record not found" either
+        if (!reload) {
+            QVERIFY(!form->isLoading());
+            QCOMPARE(LoadedStream, before);
+            // Asked again at the next read, never read as the loaded file.
+            QTest::mouseClick(form->SCButton2, Qt::LeftButton);
+            QCOMPARE(int(asked.size()), 2);
+            QCOMPARE(edit("altitude")->text(), QStringLiteral("100"));
+            QCOMPARE(form->SCEditRecordsCount->value(), 2);
+            return;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 10000);
+        QVERIFY(LoadedStream != before);
+        QCOMPARE(form->SCStatusBar1->panelText(0), QStringLiteral("File loaded: \"flight.navdata\""));
+        const QByteArray now = change == 2 ? other : first.left(first.size() / 2);
+        const ByteSpan nowBytes(reinterpret_cast<const uint8_t*>(now.constData()), std::size_t(now.size()));
+        QCOMPARE(LoadedStream->index.recordCount(), StreamIndex::Build(nowBytes).recordCount());
+        QCOMPARE(edit("altitude")->text(), change == 2 ? QStringLiteral("1001") : QStringLiteral("100"));
+        if (change == 2) {
+            form->SCEditRecordsCount->setValue(1);
+            QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+            QCOMPARE(edit("altitude")->text(), QStringLiteral("1002"));
+        }
+        QCOMPARE(int(asked.size()), 1);
+    }
+
+    // A read that fails after the load (a device gone): the standard error
+    // box with the file and the system's reason; the edits stay.
+    void readErrorAfterLoad()
+    {
+        QVERIFY(load(threeRecords()));
+        QVERIFY(LoadedStream && LoadedStream->file);
+        const int folder = open(dir.path().toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+        QVERIFY(folder >= 0);
+        QVERIFY(dup2(folder, LoadedStream->file->descriptor()) >= 0);
+        close(folder);
+        form->SCEditRecordsCount->setValue(2);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(messages->count(), 1);
+        QCOMPARE(messages->calls()[0].title, QStringLiteral("Error"));
+        const QString text = messages->calls()[0].text;
+        QVERIFY2(text.startsWith(QStringLiteral("cannot read \"")) && text.contains(QStringLiteral("flight.navdata")),
+                 qPrintable(text));
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("100"));
+        QCOMPARE(form->SCEditRecordsCount->value(), 2);
+    }
+
+    // After a good file, a file without any timed packet: "File loaded: ..."
+    // as written, the edits, "Record#" and "Time" back to the initial state
+    // (nothing of the previous file shown as if it were this one's), and a
+    // message that the file holds no navdata record.
+    void fileWithoutRecord_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("one byte") << QByteArray(1, char(0x88));
+        QByteArray noise(3000, '\0');
+        std::mt19937 rng(14);
+        for (char& c : noise) {
+            c = char(rng() % 0x80); // no 0x88: no magic
+        }
+        QTest::newRow("random bytes") << noise;
+        QByteArray untimed;
+        NavdataState s{};
+        s.Demo.altitude = 7;
+        append(untimed, PacketBuilder().record(s, 0).checksum().take());
+        QTest::newRow("packets without time") << untimed;
+    }
+    void fileWithoutRecord()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(load(threeRecords()));
+        form->SCEditRecordsCount->setValue(2);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("300"));
+        QCOMPARE(form->SCEditTime->value(), 3.0);
+        messages->clear();
+
+        QVERIFY(load(bytes, QStringLiteral("norecord.navdata")));
+        QCOMPARE(form->SCStatusBar1->panelText(0), QStringLiteral("File loaded: \"norecord.navdata\""));
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("0"));
+        QCOMPARE(edit("ctrl_state")->text(), QStringLiteral("0000"));
+        QCOMPARE(form->SCEditRecordsCount->value(), 0);
+        QCOMPARE(form->SCEditTime->value(), 0.0);
+        QCOMPARE(messages->count(), 1);
+        QVERIFY2(messages->calls()[0].text.contains(QStringLiteral("holds no navdata record"))
+                     && messages->calls()[0].text.contains(QStringLiteral("norecord.navdata")),
+                 qPrintable(messages->calls()[0].text));
     }
 
     // 50 bad Gyros_offsets options give one "wrong size" for the load and
