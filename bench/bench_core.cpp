@@ -899,11 +899,19 @@ int main(int argc, char** argv)
             const int32_t last = kLargeCopies * kPackets - 1;
             double lastUs = NAN;
             int32_t reached = -2;
+            double worstUs = NAN;
             if (r) {
-                r->nav->drop();
-                const auto a = std::chrono::steady_clock::now();
-                reached = SeekRecordByIndex(RecordNavigation{*r->nav, r->decoder, r->cursor}, &r->index, last);
-                lastUs = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - a).count();
+                // The first touch, then nine more with the window dropped: the
+                // slowest of them too.
+                for (int k = 0; k < 10; ++k) {
+                    r->nav->drop();
+                    const auto a = std::chrono::steady_clock::now();
+                    reached = SeekRecordByIndex(RecordNavigation{*r->nav, r->decoder, r->cursor}, &r->index, last);
+                    const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - a).count();
+                    if (k == 0)
+                        lastUs = worstUs = us;
+                    worstUs = std::max(worstUs, us);
+                }
             }
             std::printf("  reference read (1 MB reads)    %8.1f ms     (%.0f MB/s)\n", raw, double(largeBytes) / 1e6 / raw * 1e3);
             std::printf("  load: open, index, record 0    %8.1f ms     %5.2f x reference, target <= %.0f x: %s\n",
@@ -913,8 +921,9 @@ int main(int argc, char** argv)
                         bigPeak.peakMB, kLoadPeakTargetMB, Verdict(bigPeak.peakMB, bigPeak.peakMB <= kLoadPeakTargetMB),
                         bigPeak.indexMB, r ? r->index.snapshotCount() : 0,
                         (long long)StreamIndex::SpacingForSize(int64_t(largeBytes)));
-            std::printf("  go to the last record (%d) %8.2f us     cold window, target <= %.0f us: %s%s\n", last, lastUs,
-                        kSeekTargetMs * 1e3, Verdict(lastUs, reached == last && lastUs <= kSeekTargetMs * 1e3),
+            std::printf("  go to the last record (%d) %8.2f us     first touch; slowest of 10 cold: %.2f us; target <= %.0f us: %s%s\n",
+                        last, lastUs, worstUs, kSeekTargetMs * 1e3,
+                        Verdict(lastUs, reached == last && worstUs <= kSeekTargetMs * 1e3),
                         reached == last ? "" : " (record not reached)");
 #ifdef KESTRIX_NAVDATA_EXE
             const double bigInfoMs = ToolMs({"info", large});
