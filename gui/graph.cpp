@@ -2,6 +2,7 @@
 
 #include "bottomaxis.h"
 #include "chart_axis.h"
+#include "chart_tools.h"
 #include "decode_action.h"
 #include "graph_series.h"
 #include "leftaxis.h"
@@ -85,7 +86,10 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
     series_ = std::make_unique<GraphSeries>(Chart1, bottomAxis_);
     series_->liveSource = [this] { return liveSource(); };
     series_->scrollTime = [this] { return XframeTime->value(); };
-    leftAxis_->dataRange = [this](double& lower, double& upper) { return series_->valueRange(lower, upper); };
+    tools_ = new ChartTools(Chart1, bottomAxis_, leftAxis_, series_.get(), ChartReadout);
+    tools_->liveSource = [this] { return liveSource(); };
+    tools_->scrollTime = [this] { return XframeTime->value(); };
+    tools_->latestTime = [] { return Navdata.recordTime; };
 
     connect(SCCombobox1, &QComboBox::currentIndexChanged, this, Guarded(this, [this] { SCCombobox1Change(); }));
     connect(SCFloatSpinEdit1, &TSCFloatSpinEdit::valueChanged, this,
@@ -114,6 +118,7 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
 TForm5::~TForm5()
 {
     RemoveLivePlotting();
+    delete tools_;
     series_.reset();
     if (Form5 == this) {
         Form5 = nullptr;
@@ -179,6 +184,8 @@ void TForm5::buildControls()
     layout->setSpacing(0);
     layout->addWidget(strip);
     layout->addWidget(Chart1, 1);
+    ChartReadout = new QLabel(this);
+    layout->addWidget(ChartReadout);
 }
 
 bool TForm5::liveSource() const
@@ -434,6 +441,7 @@ void TForm5::setStreamSource(bool live)
     setDrawGraphEnabled(!live);
     setDrawOnDropEnabled(!live);
     setScrollTimeEnabled(live);
+    tools_->setLive(live);
     if (!live) {
         setBottomAxisAutomatic();
     }

@@ -207,21 +207,35 @@ void GraphSeries::ValueRange::include(double v)
     any = true;
 }
 
+bool GraphSeries::valueRange(int i, double& lower, double& upper) const
+{
+    if (i < 0 || std::size_t(i) >= paired()) {
+        return false;
+    }
+    ValueRange& r = fields_[std::size_t(i)].range;
+    if (!r.known) {
+        r = {};
+        const QCPGraphDataContainer& d = *SeriesList[std::size_t(i)]->data();
+        for (auto it = d.constBegin(); it != d.constEnd(); ++it) {
+            r.include(it->value);
+        }
+    }
+    if (r.any) {
+        lower = r.lower;
+        upper = r.upper;
+    }
+    return r.any;
+}
+
 bool GraphSeries::valueRange(double& lower, double& upper) const
 {
     bool any = false;
-    for (std::size_t i = 0; i < paired(); ++i) {
-        ValueRange& r = fields_[i].range;
-        if (!r.known) {
-            r = {};
-            const QCPGraphDataContainer& d = *SeriesList[i]->data();
-            for (auto it = d.constBegin(); it != d.constEnd(); ++it) {
-                r.include(it->value);
-            }
-        }
-        if (r.any) {
-            lower = any ? std::min(lower, r.lower) : r.lower;
-            upper = any ? std::max(upper, r.upper) : r.upper;
+    for (int i = 0; i < int(paired()); ++i) {
+        double lo = 0;
+        double hi = 0;
+        if (valueRange(i, lo, hi)) {
+            lower = any ? std::min(lower, lo) : lo;
+            upper = any ? std::max(upper, hi) : hi;
             any = true;
         }
     }
@@ -342,7 +356,7 @@ void GraphSeries::addRecordPoints()
         const double value = f.entry ? MultiplierValue(f.multiplierText) * PlotFieldValue(*f.entry, Navdata.state) : 0;
         AddSeriesPoints(points, time, f.entry != nullptr, value);
     }
-    if (scroll) {
+    if (scroll && !scrollPaused()) {
         scrollBottomAxis(time);
     }
 }

@@ -76,6 +76,9 @@ public:
     // of the live scroll window in seconds.
     std::function<bool()> liveSource = [] { return false; };
     std::function<double()> scrollTime = [] { return 10.0; };
+    // While it says so, live passes leave the bottom axis where the operator
+    // zoomed or panned it.
+    std::function<bool()> scrollPaused = [] { return false; };
 
     int count() const { return int(fields_.size()); }
     const QString& key(int i) const { return fields_[std::size_t(i)].key; }
@@ -113,6 +116,8 @@ public:
     // every series, false when there are none. Kept up to date as points are
     // added, so that the left axis' automatic range costs nothing per repaint.
     bool valueRange(double& lower, double& upper) const;
+    // The same for series i alone.
+    bool valueRange(int i, double& lower, double& upper) const;
 
     // What is known of the drawn values of one series.
     struct ValueRange {
