@@ -159,10 +159,13 @@ ChartTools::ChartTools(QCustomPlot* chart, ChartAxis* bottomAxis, ChartAxis* lef
 
     readout_->setObjectName(QStringLiteral("ChartReadout"));
     readout_->setTextFormat(Qt::RichText);
-    readout_->setWordWrap(true);
     readout_->setFocusPolicy(Qt::TabFocus);
     readout_->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     readout_->setContentsMargins(4, 1, 4, 1);
+    // Long lines are cut at the window's edge rather than widening it.
+    readout_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    readout_->setMinimumWidth(1);
+    readout_->setVisible(false);
 
     chart_->setMouseTracking(true);
     chart_->setFocusPolicy(Qt::StrongFocus);
@@ -354,7 +357,7 @@ void ChartTools::setMarkerTime(std::optional<double> t)
 
 bool ChartTools::markerVisible() const
 {
-    return marker_ && !liveSource() && chart_->xAxis->range().contains(*marker_);
+    return marker_ && !liveSource() && ViewRange{bottom_->minimum(), bottom_->maximum()}.contains(*marker_);
 }
 
 void ChartTools::setCursorA(double t)
@@ -465,14 +468,24 @@ void ChartTools::updateReadout()
             }
         }
     }
-    const QString text = plain.join(QLatin1Char('\n'));
-    if (text == readoutPlain_) {
-        return;
+    // The first line stays while there are series, blank away from the
+    // plot area, so that the chart does not change its height under the mouse.
+    if (n > 0 && !crosshair_) {
+        plain.prepend(QString());
+        rich.prepend(QStringLiteral("&nbsp;"));
     }
-    readoutPlain_ = text;
-    readout_->setText(rich.join(QStringLiteral("<br>")));
-    readout_->setAccessibleName(text);
-    readout_->setVisible(!text.isEmpty());
+    const QString text = plain.join(QLatin1Char('\n')).trimmed();
+    const QString html = rich.join(QStringLiteral("<br>"));
+    if (readout_->isVisibleTo(readout_->parentWidget()) != (n > 0)) {
+        readout_->setVisible(n > 0);
+    }
+    if (html != readout_->text()) {
+        readout_->setText(html);
+    }
+    if (text != readoutPlain_) {
+        readoutPlain_ = text;
+        readout_->setAccessibleName(text);
+    }
 }
 
 void ChartTools::updateDescription()
@@ -492,8 +505,7 @@ ViewRange ChartTools::exportRange() const
     if (const auto between = view_.cursorInterval()) {
         return *between;
     }
-    const QCPRange t = chart_->xAxis->range();
-    return {t.lower, t.upper};
+    return {bottom_->minimum(), bottom_->maximum()};
 }
 
 QString ChartTools::exportCsvTo(const QString& path)

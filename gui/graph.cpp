@@ -111,6 +111,10 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
     // A finished load redraws the graph (the NavData window exists already).
     if (Form4) {
         connect(Form4, &TForm4::drawGraphRequested, this, Guarded(this, [this] { SCButton3Click(); }));
+        // The time marker follows the record the NavData window shows.
+        connect(Form4, &TForm4::recordShown, tools_, [this](double t) {
+            tools_->setMarkerTime(t != 0 ? std::optional<double>(t) : std::nullopt);
+        });
     }
     InstallLivePlotting(this);
 }

@@ -142,6 +142,7 @@ void TForm4::ShowNavdataFields()
     } catch (...) {
         // The edits not reached keep their texts; nothing is reported.
     }
+    emit recordShown(NavdataTimeToSeconds(Navdata.state.Time.time));
 }
 
 // ------------------------------------------------------------- navigation

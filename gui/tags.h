@@ -91,6 +91,9 @@ signals:
     void drawGraphRequested();
     // A load has ended (ok = the file was read).
     void loadFinished(bool ok);
+    // The fields now show the record of this time (seconds; 0 when the
+    // record has none).
+    void recordShown(double time);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
