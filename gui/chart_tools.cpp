@@ -524,9 +524,12 @@ QString ChartTools::exportCsvTo(const QString& path)
 
 QString ChartTools::exportImageTo(const QString& path)
 {
-    // The overlay as it is now, at the chart's on-screen size.
-    chart_->replot(QCustomPlot::rpImmediateRefresh);
+    // The chart at its on-screen size with cursors and marker, without the
+    // crosshair of the mouse that chose the menu entry.
+    const bool crosshair = crosshairLine_->visible();
+    crosshairLine_->setVisible(false);
     const QString error = ExportImage(chart_, path);
+    crosshairLine_->setVisible(crosshair);
     if (!error.isEmpty()) {
         ShowErrorBox(chart_->window(), error);
     }
