@@ -102,11 +102,11 @@ ChartTools::ChartTools(QCustomPlot* chart, ChartAxis* bottomAxis, ChartAxis* lef
     overlay_ = chart_->layer(QStringLiteral("chart tools"));
     overlay_->setMode(QCPLayer::lmBuffered);
 
-    crosshairLine_ = VerticalLine(chart_, overlay_, QPen(QColor(96, 96, 96), 0));
+    crosshairLine_ = VerticalLine(chart_, overlay_, QPen(QColor(150, 150, 150), 0));
     QPen dashed(QColor(0, 0, 0), 1, Qt::DashLine);
     markerLine_ = VerticalLine(chart_, overlay_, dashed);
     for (int i = 0; i < 2; ++i) {
-        cursorLine_[i] = VerticalLine(chart_, overlay_, QPen(QColor(64, 64, 64), 1));
+        cursorLine_[i] = VerticalLine(chart_, overlay_, QPen(QColor(0, 0, 0), 1.5));
         auto* label = new QCPItemText(chart_);
         label->setLayer(overlay_);
         label->setSelectable(false);
@@ -409,7 +409,9 @@ void ChartTools::repaintOverlay()
 
 void ChartTools::updateReadout()
 {
-    const QLocale l;
+    // Group separators would read like the commas between the items.
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
     QStringList plain;
     QStringList rich;
     const int n = series_->count();
