@@ -4,15 +4,15 @@
 // and the exports (CSV against kestrix_navdata csv; failures).
 #include "support.h"
 
-#include "chart_axis.h"
-#include "chart_tools.h"
+#include "plot/chart_axis.h"
+#include "plot/chart_tools.h"
 #include "cli.h"
-#include "graph.h"
-#include "graph_series.h"
-#include "loaded_stream.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "widgets.h"
+#include "plot/graph.h"
+#include "plot/graph_series.h"
+#include "session/loaded_stream.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/widgets.h"
 
 #include "kestrix/packet_builder.h"
 

@@ -1,10 +1,10 @@
 // The Graph window's view model (zoom, pan, pause, reset, cursors), the values
 // read off a series (value at a time, statistics between the cursors) and the
 // text of the CSV export, without any window.
-#include "chart_export.h"
-#include "chart_stats.h"
-#include "chart_view.h"
-#include "graph_series.h"
+#include "plot/chart_export.h"
+#include "plot/chart_stats.h"
+#include "plot/chart_view.h"
+#include "plot/graph_series.h"
 
 #include <QtTest>
 #include <qcustomplot.h>
