@@ -350,9 +350,12 @@ void ChartTools::setCrosshair(std::optional<double> t)
 
 void ChartTools::setMarkerTime(std::optional<double> t)
 {
+    const bool shown = markerLine_->visible();
     marker_ = t;
     updateOverlay();
-    repaintOverlay();
+    if (shown || markerLine_->visible()) {
+        repaintOverlay();
+    }
 }
 
 bool ChartTools::markerVisible() const
