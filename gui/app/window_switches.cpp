@@ -7,7 +7,9 @@
 #include "control/main.h"
 #include "navdata/tags.h"
 #include "kit/messages.h"
+#include "kit/shared_state.h"
 #include "kit/widgets.h"
+#include "kit/window_events.h"
 
 #include "kestrix/at_commands.h"
 
@@ -34,6 +36,22 @@ void ConnectWindowSwitches(TForm1& main)
     QObject::connect(m->RadioHull, &TSCRadioGroup::changed, m, Guarded(m, [m] { RadioHullClick(*m); }));
     QObject::connect(m->SCCheckbox2, &QCheckBox::toggled, m, Guarded(m, [m] { SCCheckbox2Click(*m); }));
     QObject::connect(m->SCRadioGroup3, &TSCRadioGroup::changed, m, Guarded(m, [m] { SCRadioGroup3Click(*m); }));
+    QObject::connect(&Windows(), &WindowEvents::closedByOperator, m, [](WindowKind kind) {
+        switch (kind) {
+        case WindowKind::AtSamples:
+            SamplesWindowClosed();
+            break;
+        case WindowKind::Joystick:
+            FlightWindowClosed();
+            break;
+        case WindowKind::NavData:
+        case WindowKind::Graph:
+            RecordWindowClosed();
+            break;
+        default:
+            break;
+        }
+    });
 }
 
 std::string_view OutdoorSetting(int item)
@@ -121,9 +139,8 @@ void SCCheckbox2Click(TForm1& main)
     }
     // The first time, the NavData window opens beside the main window and
     // the Graph window beside it; later they open where the operator left them.
-    static bool placed = false;
-    if (!placed && Form4 && Form5) {
-        placed = true;
+    if (!RecordWindowsPlaced && Form4 && Form5) {
+        RecordWindowsPlaced = true;
         Form4->move(main.x() + main.frameGeometry().width(), main.y());
         Form5->move(Form4->x() + Form4->frameGeometry().width(), Form4->y());
     }
@@ -141,6 +158,13 @@ void SCCheckbox2Click(TForm1& main)
     if (Form5) {
         Form5->setDrawGraphEnabled(!live);
         Form5->setScrollTimeEnabled(live);
+    }
+}
+
+void RecordWindowClosed()
+{
+    if (Form1 && !Windows().isShown(WindowKind::NavData) && !Windows().isShown(WindowKind::Graph)) {
+        Form1->SCCheckbox2->setChecked(false);
     }
 }
 

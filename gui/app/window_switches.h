@@ -8,7 +8,9 @@
 //
 // Every handler runs on the user-interface thread and reaches the other
 // windows through their globals (Form2, Form7, ...), doing nothing for a
-// window that does not exist.
+// window that does not exist. This file and the start-up are the only code
+// that reaches into another window; the windows themselves talk through the
+// session objects and kit/window_events.h.
 #pragma once
 
 #include <string_view>
@@ -17,7 +19,8 @@ namespace kestrix::gui {
 
 class TForm1;
 
-// Connects the switches of `main` to the handlers below.
+// Connects the switches of `main` to the handlers below, and the windows'
+// closures (kit/window_events.h) to the boxes of `main` that show them.
 void ConnectWindowSwitches(TForm1& main);
 
 // "Samples" (SCCheckbox3): places the AT samples window against the main
@@ -48,9 +51,12 @@ void SCRadioGroup3Click(TForm1& main);
 std::string_view OutdoorSetting(int item);
 std::string_view HullSetting(int item);
 
-// Called by a window closed by its own close button: unticks the main-window
-// box that shows it (whose handler then closes the window, already closing).
+// A window closed by its own close button: unticks the main-window box that
+// shows it (whose handler then closes the window, already closing). The
+// NavData and Graph windows untick "show stream records and graph" only when
+// the other one is not shown either.
 void SamplesWindowClosed(); // AT samples -> "Samples"
 void FlightWindowClosed();  // Joystick -> the flight box
+void RecordWindowClosed();  // NavData or Graph -> "show stream records and graph"
 
 } // namespace kestrix::gui

@@ -1,12 +1,10 @@
 #include "control/atsamples.h"
 
-#include "control/joystick.h"
 #include "kit/at_command.h"
 #include "kit/colour.h"
-#include "control/main.h"
 #include "kit/messages.h"
 #include "kit/widgets.h"
-#include "app/window_switches.h"
+#include "kit/window_events.h"
 
 #include "kestrix/at_commands.h"
 
@@ -26,18 +24,16 @@ namespace {
 // "Stop All": light red.
 constexpr uint32_t kStopAllColor = 9540095;
 
-// The main window's AT command edit, which this window writes and reads back.
-TSCFrameEdit* AtCommandEdit()
+// The main window's AT command edit (as the program's AT command line), which
+// this window writes and reads back.
+void SetAtCommandEditText(const std::string& text)
 {
-    if (!Form1) {
-        throw std::logic_error("The AT samples window needs the main window");
-    }
-    return Form1->SCFrameEdit3;
+    TheAtCommandLine().setText(QString::fromStdString(text));
 }
 
 void SendAtCommandEditText()
 {
-    const QByteArray text = AtCommandEdit()->text().toLatin1();
+    const QByteArray text = TheAtCommandLine().text().toLatin1();
     SendAtCommand(std::string_view(text.constData(), std::size_t(text.size())));
 }
 
@@ -80,6 +76,7 @@ TForm7::TForm7(QWidget* parent)
     setObjectName(QStringLiteral("Form7"));
     Form7 = this;
     buildControls();
+    Windows().registerWindow(WindowKind::AtSamples, this);
 }
 
 TForm7::~TForm7()
@@ -200,7 +197,7 @@ void TForm7::SCButton4Click()
 {
     const std::string text = at::LedCommand(int(SCIntSpinEdit1->value()), SCFloatSpinEdit1->value(),
                                             int(SCIntSpinEdit2->value()));
-    AtCommandEdit()->setText(QString::fromStdString(text));
+    SetAtCommandEditText(text);
 }
 
 void TForm7::SCButton1Click()
@@ -216,7 +213,7 @@ void TForm7::SCButton5Click()
     const auto m = motors();
     const std::string text =
         at::PwmCommand(int(m[0]->value()), int(m[1]->value()), int(m[2]->value()), int(m[3]->value()));
-    AtCommandEdit()->setText(QString::fromStdString(text));
+    SetAtCommandEditText(text);
 }
 
 void TForm7::SCButton2Click()
@@ -271,7 +268,7 @@ void TForm7::SCButton3Click()
         m->setValue(0);
     }
     SendAtCommand(at::kPwmStopAll);
-    AtCommandEdit()->setText(QString::fromLatin1(at::kRefStopAll.data(), qsizetype(at::kRefStopAll.size())));
+    SetAtCommandEditText(std::string(at::kRefStopAll));
     SendAtCommand(at::kRefStopAll);
 }
 
@@ -285,7 +282,7 @@ void TForm7::closeEvent(QCloseEvent* e)
 
 void TForm7::FormClose()
 {
-    SamplesWindowClosed();
+    emit Windows().closedByOperator(WindowKind::AtSamples);
 }
 
 } // namespace kestrix::gui

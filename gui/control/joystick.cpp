@@ -1,9 +1,8 @@
 #include "control/joystick.h"
 
-#include "control/main.h"
 #include "kit/messages.h"
 #include "kit/widgets.h"
-#include "app/window_switches.h"
+#include "kit/window_events.h"
 
 #include "kestrix/at_commands.h"
 #include "kestrix/link/at_channel.h"
@@ -17,7 +16,6 @@
 namespace kestrix::gui {
 
 TForm2* Form2 = nullptr;
-std::string HeldCommand;
 
 namespace {
 
@@ -79,6 +77,7 @@ TForm2::TForm2(QWidget* parent)
     Form2 = this;
     buildControls();
     FormCreate();
+    Windows().registerWindow(WindowKind::Joystick, this);
 }
 
 TForm2::~TForm2()
@@ -305,7 +304,7 @@ void TForm2::closeEvent(QCloseEvent* e)
 
 void TForm2::FormClose()
 {
-    FlightWindowClosed();
+    emit Windows().closedByOperator(WindowKind::Joystick);
 }
 
 } // namespace kestrix::gui

@@ -25,6 +25,7 @@ class TSCButton;
 
 // The movement command the repeat timer sends. Set by every press of a
 // movement button, never cleared by a release. User-interface thread only.
+// (Kept with the other shared names, kit/shared_state.h.)
 extern std::string HeldCommand;
 
 // Colours of the Joystick window, as 0x00BBGGRR values.

@@ -1,12 +1,12 @@
 #include "control/main.h"
 
-#include "kit/decode_action.h"
-#include "kit/messages.h"
-#include "navdata/tags.h"
-#include "kit/widgets.h"
 #include "app/window_switches.h"
-
-#include "kestrix/decoder.h"
+#include "kit/messages.h"
+#include "kit/widgets.h"
+#include "kit/window_events.h"
+#include "session/live_pipeline.h"
+#include "session/recording_session.h"
+#include "session/stream_source.h"
 #include "kestrix/link/at_channel.h"
 #include "kestrix/link/navdata_channel.h"
 
@@ -38,14 +38,6 @@ std::string_view view(const QByteArray& bytes)
 
 } // namespace
 
-at::AtSequence& AtSequence()
-{
-    if (!Form1) {
-        throw std::logic_error("AtSequence used without a main window");
-    }
-    return Form1->IdUDPServer2->sequence();
-}
-
 // ---------------------------------------------------------------- creation
 
 TForm1::TForm1(const link::LinkConfig& config, QWidget* parent)
@@ -56,6 +48,7 @@ TForm1::TForm1(const link::LinkConfig& config, QWidget* parent)
 
     IdUDPServer2 = new link::AtChannel(config, this);
     IdUDPServer2->setObjectName(QStringLiteral("IdUDPServer2"));
+    SetAtChannel(IdUDPServer2);
     IdUDPServer1 = new link::NavdataChannel(config, this);
     IdUDPServer1->setObjectName(QStringLiteral("IdUDPServer1"));
     Timer1 = new QTimer(this);
@@ -66,6 +59,8 @@ TForm1::TForm1(const link::LinkConfig& config, QWidget* parent)
     Timer2->setInterval(300);
 
     buildControls();
+    connectSession();
+    Windows().registerWindow(WindowKind::Main, this);
 
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, Guarded(this, [this] { Timer2Timer(); }));
@@ -89,9 +84,37 @@ TForm1::~TForm1()
     IdUDPServer1->setHandler({});
     IdUDPServer1->close();
     RecordingFile.close();
+    // Without a main window the stream source is "file" again.
+    TheStreamSource().reset();
     if (Form1 == this) {
         Form1 = nullptr;
     }
+}
+
+void TForm1::connectSession()
+{
+    // The AT command edit and the program's AT command line stay equal.
+    TheAtCommandLine().setText(SCFrameEdit3->text());
+    connect(SCFrameEdit3, &QLineEdit::textChanged, this, [](const QString& t) { TheAtCommandLine().setText(t); });
+    connect(&TheAtCommandLine(), &AtCommandLine::changed, this, [this](const QString& t) {
+        if (SCFrameEdit3->text() != t) {
+            SCFrameEdit3->setText(t);
+        }
+    });
+
+    // A load ends a recording in progress, visibly: "Save To File" is
+    // unticked, so a later Start cannot empty the file being loaded. The
+    // stream source stays put until the load has ended.
+    connect(&Recording(), &RecordingSession::loadStarted, this, [this] {
+        if (SCCheckbox4->isChecked()) {
+            SCCheckbox4->setChecked(false);
+        }
+        SCRadioGroup3->setEnabled(false);
+    });
+    connect(&Recording(), &RecordingSession::loaded, this, [this] { SCRadioGroup3->setEnabled(true); });
+    connect(&Recording(), &RecordingSession::loadFailed, this, [this] { SCRadioGroup3->setEnabled(true); });
+
+    connect(&Live(), &LivePipeline::recordingFailed, this, &TForm1::recordingWriteFailed);
 }
 
 void TForm1::buildControls()
@@ -251,6 +274,10 @@ void TForm1::buildControls()
             Guarded(this, [this] { SCComboboxEx1Change(); }));
     connect(SCFloatSpinEdit1, &TSCFloatSpinEdit::valueChanged, this,
             Guarded(this, [this] { SCFloatSpinEdit1Change(); }));
+    // The stream source value follows the group, before the switches run.
+    TheStreamSource().setLive(SCRadioGroup3->itemIndex() == 0);
+    connect(SCRadioGroup3, &TSCRadioGroup::changed, this,
+            [this] { TheStreamSource().setLive(SCRadioGroup3->itemIndex() == 0); });
     ConnectWindowSwitches(*this);
 }
 
@@ -385,11 +412,7 @@ void TForm1::SCButton1Click()
         throw std::runtime_error(error.toStdString());
     }
     // 5. A live pass still running keeps the flag cleared; its completion sets it.
-    if (!LivePassRunning()) {
-        LiveDecodeReady = true;
-    }
-    PacketCounter = 0;
-    wrongSizeReported_ = false;
+    Live().started();
 }
 
 void TForm1::SCButton2Click()
@@ -408,42 +431,8 @@ void TForm1::SCButton2Click()
 bool TForm1::IdUDPServer1UDPRead(const QByteArray& datagram)
 {
     try {
-        PacketCounter = int32_t(uint32_t(PacketCounter) + 1u);
         SCFrameEdit1->setText(QString::number(datagram.size()));
-
-        const bool due = PacketCounter % RecordDivisor == 0;
-        if (due && RecordingFile.isOpen()) {
-            QString reason;
-            if (!RecordingFile.append(datagram, &reason)) {
-                recordingWriteFailed(reason);
-            }
-        }
-
-        if (LiveDecodeReady && datagram.size() > 500 && SCCheckbox2->isChecked() &&
-            SCRadioGroup3->itemIndex() == 0 && due) {
-            LiveDecodeReady = false;
-            const uint64_t wrongSizeBefore = Navdata.wrongSizeEvents;
-            DecodeNavdataPacket(
-                std::span(reinterpret_cast<const uint8_t*>(datagram.constData()), std::size_t(datagram.size())),
-                0, Navdata);
-            // Live streaming from one Start to its Stop is one action: a bad
-            // option is reported once, after this handler has returned.
-            if (Navdata.wrongSizeEvents != wrongSizeBefore && !wrongSizeReported_) {
-                wrongSizeReported_ = true;
-                QTimer::singleShot(0, this, [] { ShowWrongSize(); });
-            }
-            if (LiveDecodeHook) {
-                SetLivePassRunning(true);
-                try {
-                    LiveDecodeHook();
-                } catch (...) {
-                    LiveDecodeFinished();
-                    throw;
-                }
-            } else {
-                LiveDecodeReady = true;
-            }
-        }
+        Live().accept(datagram, SCCheckbox2->isChecked());
 
         if (PacketCounter % 100 == 0) {
             // A failed watchdog send is left to the next one; reception goes on.
@@ -477,17 +466,13 @@ void TForm1::CreateRecordingFile(const QString& fileName)
     SCFrameEdit2->setEnabled(true);
 }
 
-void TForm1::recordingWriteFailed(const QString& reason)
+void TForm1::recordingWriteFailed(const QString& text)
 {
-    const QString name = RecordingFile.fileName();
-    RecordingFile.close();
-    // Recording stops: the box is unticked (its handler clears the display;
+    // The pipeline has closed the recording. Recording stops: the box is unticked (its handler clears the display;
     // done here too in case it was unticked already).
     SCCheckbox4->setChecked(false);
     SCFrameEdit2->clear();
     SCFrameEdit2->setEnabled(false);
-    const QString text = reason.contains(name) ? reason
-                                               : QStringLiteral("Cannot write to file %1: %2").arg(name, reason);
     QTimer::singleShot(0, this, [this, text] { ShowErrorBox(this, text); });
 }
 

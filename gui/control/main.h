@@ -5,6 +5,7 @@
 #include "kestrix/at_commands.h"
 #include "kestrix/link/link_config.h"
 #include "kestrix/link/recorder.h"
+#include "kit/at_command.h"
 #include "kit/shared_state.h"
 
 #include <QByteArray>
@@ -35,11 +36,8 @@ class TSCIntSpinEdit;
 class TSCRadioGroup;
 
 // The state the windows share (PacketCounter, LiveDecodeReady, RecordDivisor,
-// RecordingFile, LiveDecodeHook, ...) lives in shared_state.h.
-
-// AtSequence: the last AT sequence number used, kept by the main window's AT
-// channel. Only valid while the main window exists.
-at::AtSequence& AtSequence();
+// RecordingFile, LiveDecodeHook, ...) is named in kit/shared_state.h; the
+// per-datagram path is the live pipeline's (session/live_pipeline.h).
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -124,11 +122,10 @@ protected:
 private:
     void buildControls();
     void linkLost();
-    void recordingWriteFailed(const QString& reason);
+    void connectSession();
+    void recordingWriteFailed(const QString& text);
 
     bool connected_ = false;
-    // "wrong size" already shown since the last Start.
-    bool wrongSizeReported_ = false;
 };
 
 extern TForm1* Form1;

@@ -18,7 +18,9 @@ DecodeAction::DecodeAction() : outermost_(depth == 0), eventsAtStart_(Navdata.wr
 
 DecodeAction::~DecodeAction()
 {
-    --depth;
+    if (depth > 0) {
+        --depth;
+    }
     if (outermost_ && Navdata.wrongSizeEvents != eventsAtStart_) {
         try {
             ShowWrongSize();
@@ -26,6 +28,11 @@ DecodeAction::~DecodeAction()
             // A destructor must not throw; the message is lost at worst.
         }
     }
+}
+
+void ResetDecodeActions()
+{
+    depth = 0;
 }
 
 void ShowWrongSize()

@@ -20,6 +20,9 @@ private:
     uint64_t eventsAtStart_;
 };
 
+// Forgets any action still open (program start, tests).
+void ResetDecodeActions();
+
 // The message of a bad option, shown through the one message path.
 void ShowWrongSize();
 

@@ -1,40 +1,20 @@
 #include "kit/shared_state.h"
 
-#include "session/loaded_stream.h"
+#include "kit/decode_action.h"
+#include "session/live_pipeline.h"
+#include "session/recording_session.h"
+#include "session/stream_source.h"
+#include "session/thread.h"
 
 namespace kestrix::gui {
 
+// LoadedStream, LoadedFileName and StreamCursor are defined with the recording
+// session; PacketCounter, LiveDecodeReady, RecordDivisor, RecordingFile and
+// LiveDecodeHook with the live pipeline; SeriesList with the series model.
 kestrix::NavdataDecoder Navdata;
-std::shared_ptr<const LoadedRecording> LoadedStream;
-QString LoadedFileName;
-int32_t StreamCursor = 0;
-int32_t PacketCounter = 0;
-bool LiveDecodeReady = false;
-int32_t RecordDivisor = 100;
-link::Recorder RecordingFile;
-bool GraphBusy = false;
-std::vector<QCPGraph*> SeriesList;
-std::function<void()> LiveDecodeHook;
-
-namespace {
-bool livePassRunning = false;
-}
-
-void LiveDecodeFinished()
-{
-    livePassRunning = false;
-    LiveDecodeReady = true;
-}
-
-bool LivePassRunning()
-{
-    return livePassRunning;
-}
-
-void SetLivePassRunning(bool running)
-{
-    livePassRunning = running;
-}
+int GraphBusy = 0;
+std::string HeldCommand;
+bool RecordWindowsPlaced = false;
 
 void ResetSharedState()
 {
@@ -43,16 +23,14 @@ void ResetSharedState()
     Navdata.recordTime = 0;
     Navdata.wrongSizeEvents = 0;
     Navdata.onWrongSize = {};
-    LoadedStream.reset();
-    LoadedFileName.clear();
-    StreamCursor = 0;
-    PacketCounter = 0;
-    LiveDecodeReady = false;
-    livePassRunning = false;
-    RecordDivisor = 100;
-    RecordingFile.close();
-    GraphBusy = false;
-    SeriesList.clear();
+    Recording().reset();
+    Live().reset();
+    TheStreamSource().reset();
+    GraphBusy = 0;
+    HeldCommand.clear();
+    RecordWindowsPlaced = false;
+    ResetDecodeActions();
+    ResetLivePlotting();
 }
 
 } // namespace kestrix::gui

@@ -1,17 +1,14 @@
 #include "navdata/tags.h"
 
 #include "kit/decode_action.h"
-#include "plot/graph.h"
-#include "session/loaded_stream.h"
-#include "session/loadstreamthread.h"
-#include "control/main.h"
 #include "kit/messages.h"
 #include "kit/shared_state.h"
-#include "navdata/tags_layout.h"
 #include "kit/widgets.h"
+#include "kit/window_events.h"
+#include "navdata/tags_layout.h"
+#include "session/thread.h"
 
 #include "kestrix/field_text.h"
-#include "kestrix/stream_index.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -29,17 +26,6 @@ TForm4* Form4 = nullptr;
 
 namespace {
 
-// The loaded stream (none: an empty one) with its index, for the seeks.
-kestrix::StreamNavigation navigation()
-{
-    return {LoadedStream ? LoadedStream->bytes() : kestrix::ByteSpan{}, Navdata, StreamCursor};
-}
-
-const kestrix::StreamIndex* loadedIndex()
-{
-    return LoadedStream ? &LoadedStream->index : nullptr;
-}
-
 int32_t toInt32(qint64 v)
 {
     return int32_t(std::clamp<qint64>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
@@ -54,16 +40,6 @@ char localeDecimalSeparator()
 
 } // namespace
 
-int32_t SeekRecordByIndex(int32_t n)
-{
-    return kestrix::SeekRecordByIndex(navigation(), loadedIndex(), n);
-}
-
-int32_t SeekRecordByTime(double t)
-{
-    return kestrix::SeekRecordByTime(navigation(), loadedIndex(), t);
-}
-
 // ---------------------------------------------------------------- creation
 
 TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
@@ -71,10 +47,13 @@ TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::MSWindowsFixedS
     setObjectName(QStringLiteral("Form4"));
     Form4 = this;
     buildControls();
+    connectSession();
+    Windows().registerWindow(WindowKind::NavData, this);
 }
 
 TForm4::~TForm4()
 {
+    Windows().navdataGroup.clear();
     if (Form4 == this) {
         Form4 = nullptr;
     }
@@ -124,6 +103,29 @@ void TForm4::buildControls()
     connect(SCCheckbox1, &QCheckBox::toggled, this, Guarded(this, [this] { SCCheckbox1Click(); }));
 }
 
+void TForm4::connectSession()
+{
+    connect(&Recording(), &RecordingSession::loadStarted, this, Guarded(this, [this] { loadStarted(); }));
+    connect(&Recording(), &RecordingSession::loaded, this, &TForm4::loaded);
+    connect(&Recording(), &RecordingSession::loadFailed, this, &TForm4::loadFailed);
+    // A click on a plotted point.
+    connect(&Recording(), &RecordingSession::timeRequested, this, [this](double t) { goToTime(t); });
+    // Closing the Graph window unticks "graph".
+    connect(&Windows(), &WindowEvents::closedByOperator, this, [this](WindowKind kind) {
+        if (kind == WindowKind::Graph) {
+            SCCheckbox1->setChecked(false);
+        }
+    });
+    // The record group a dropped field edit belongs to.
+    Windows().navdataGroup = activeTabCaption();
+    connect(SCPageControl1, &QTabWidget::currentChanged, this,
+            [this] { Windows().navdataGroup = activeTabCaption(); });
+    // Live passes refresh the field edits while "live" is enabled and ticked.
+    SetLiveFieldsTarget(
+        this, [this] { return SCCheckbox2->isEnabled() && SCCheckbox2->isChecked(); },
+        [this] { ShowNavdataFields(); });
+}
+
 // ------------------------------------------------------------ field texts
 
 void TForm4::ShowNavdataFields()
@@ -142,7 +144,7 @@ void TForm4::ShowNavdataFields()
     } catch (...) {
         // The edits not reached keep their texts; nothing is reported.
     }
-    emit recordShown(NavdataTimeToSeconds(Navdata.state.Time.time));
+    Windows().announceRecordShown(NavdataTimeToSeconds(Navdata.state.Time.time));
 }
 
 // ------------------------------------------------------------- navigation
@@ -220,24 +222,20 @@ QString TForm4::activeTabCaption() const
 
 void TForm4::SCCheckbox1Click()
 {
-    if (Form5) {
-        Form5->setVisible(SCCheckbox1->isChecked());
-    }
+    emit Windows().graphShowRequested(SCCheckbox1->isChecked());
 }
 
 void TForm4::closeEvent(QCloseEvent* e)
 {
     e->accept();
     hide();
-    if (!(Form5 && Form5->isVisible()) && Form1) {
-        Form1->SCCheckbox2->setChecked(false);
-    }
+    emit Windows().closedByOperator(WindowKind::NavData);
 }
 
 void TForm4::setOpenEnabled(bool enabled)
 {
     openEnabled_ = enabled;
-    SCButton1->setEnabled(enabled && !loading_);
+    SCButton1->setEnabled(enabled && !isLoading());
 }
 
 void TForm4::setStatusText(const QString& text)
@@ -250,7 +248,7 @@ void TForm4::setStatusText(const QString& text)
 
 void TForm4::SCButton1Click()
 {
-    if (loading_) {
+    if (isLoading()) {
         return;
     }
     std::optional<QString> chosen;
@@ -282,71 +280,40 @@ void TForm4::setFieldEditsEnabled(bool enabled)
 
 void TForm4::startLoad(const QString& path)
 {
-    if (loading_) {
-        return;
-    }
-    // Loading ends a recording in progress, here on the UI thread where the
-    // datagram handler appends, and visibly: "Save To File" is unticked too,
-    // so a later Start cannot empty the file that is being loaded.
-    if (Form1 && Form1->SCCheckbox4->isChecked()) {
-        Form1->SCCheckbox4->setChecked(false);
-    }
-    RecordingFile.close();
-
-    setFieldEditsEnabled(false);
-    LoadedFileName = QFileInfo(path).fileName();
-    if (Form1) {
-        Form1->SCRadioGroup3->setEnabled(false);
-    }
-    SCStatusBar1->setPanelFlashing(0, true);
-    SCStatusBar1->setPanelText(0, QStringLiteral("Loading from file \"%1\"..., please wait").arg(LoadedFileName));
-    loading_ = true;
-    SCButton1->setEnabled(false);
-
-    QPointer<TForm4> self(this);
-    TLoadStream::Start(path, [self](TLoadStream::Result r) {
-        if (!self) {
-            return;
-        }
-        const bool ok = bool(r.recording);
-        if (ok) {
-            LoadedStream = std::move(r.recording);
-        }
-        self->loadDone(ok, r.error);
-    });
+    Recording().load(path);
 }
 
-void TForm4::loadDone(bool ok, const QString& error)
+void TForm4::loadStarted()
 {
-    loading_ = false;
-    SCButton1->setEnabled(openEnabled_);
-    if (!ok) {
-        if (Form1) {
-            Form1->SCRadioGroup3->setEnabled(true);
-        }
-        SCStatusBar1->setPanelFlashing(0, false);
-        SCStatusBar1->setPanelText(0, QStringLiteral("Load failed: \"%1\"").arg(LoadedFileName));
-        setFieldEditsEnabled(true);
-        emit loadFinished(false);
-        ShowErrorBox(this, error.isEmpty() ? QStringLiteral("Cannot load \"%1\"").arg(LoadedFileName) : error);
-        return;
-    }
+    setFieldEditsEnabled(false);
+    SCStatusBar1->setPanelFlashing(0, true);
+    SCStatusBar1->setPanelText(0, QStringLiteral("Loading from file \"%1\"..., please wait").arg(LoadedFileName));
+    SCButton1->setEnabled(false);
+}
 
-    // Opening a file is one action: its first seek and the redraw below.
-    DecodeAction action;
+void TForm4::loadFailed(const QString& error)
+{
+    SCButton1->setEnabled(openEnabled_);
+    SCStatusBar1->setPanelFlashing(0, false);
+    SCStatusBar1->setPanelText(0, QStringLiteral("Load failed: \"%1\"").arg(LoadedFileName));
+    setFieldEditsEnabled(true);
+    emit loadFinished(false);
+    ShowErrorBox(this, error);
+}
+
+void TForm4::loaded()
+{
+    SCButton1->setEnabled(openEnabled_);
+    // Runs inside the load's decode action (the recording session's).
     if (SeekRecordByIndex(0) >= 0) {
         SCEditRecordsCount->setValue(0);
         SCEditTime->setValue(Navdata.recordTime);
         ShowNavdataFields();
     }
-    if (Form1) {
-        Form1->SCRadioGroup3->setEnabled(true);
-    }
     SCStatusBar1->setPanelFlashing(0, false);
     SCStatusBar1->setPanelText(0, QStringLiteral("File loaded: \"%1\"").arg(LoadedFileName));
     setFieldEditsEnabled(true);
     emit loadFinished(true);
-    emit drawGraphRequested();
 }
 
 } // namespace kestrix::gui

@@ -2,6 +2,8 @@
 // and stepping through its records.
 #pragma once
 
+#include "session/recording_session.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -25,13 +27,10 @@ class TSCFrameEdit;
 class TSCIntSpinEdit;
 class TSCPageControl;
 class TSCStatusBar;
-struct LoadedRecording;
 
-// Record navigation over LoadedStream (none loaded: an empty stream), with
-// NavdataState and StreamCursor left as a decode of every packet from the
-// start up to the one they stopped at would leave them.
-int32_t SeekRecordByIndex(int32_t n);
-int32_t SeekRecordByTime(double t);
+// Record navigation (SeekRecordByIndex, SeekRecordByTime) and the load belong
+// to the recording session (session/recording_session.h); this window starts
+// loads, shows their progress and steps through the records.
 
 class TForm4 : public QWidget {
     Q_OBJECT
@@ -77,7 +76,7 @@ public:
     // ---- Operations for the other windows.
     // Loads `path` as the popup's "Open" would after its dialog.
     void startLoad(const QString& path);
-    bool isLoading() const { return loading_; }
+    bool isLoading() const { return Recording().isLoading(); }
     // "Time" := t, then its "go".
     void goToTime(double t);
     QString activeTabCaption() const;
@@ -86,14 +85,9 @@ public:
     void setStatusText(const QString& text);
 
 signals:
-    // A load has finished and its first record is shown: the graph redraws
-    // the new file (runs inside the load's decode action).
-    void drawGraphRequested();
-    // A load has ended (ok = the file was read).
+    // A load has ended and this window shows its outcome (ok = the file was
+    // read).
     void loadFinished(bool ok);
-    // The fields now show the record of this time (seconds; 0 when the
-    // record has none).
-    void recordShown(double time);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -101,12 +95,14 @@ protected:
 private:
     void buildControls();
     void buildTabs();
+    void connectSession();
     void setFieldEditsEnabled(bool enabled);
-    void loadDone(bool ok, const QString& error);
+    void loadStarted();
+    void loaded();
+    void loadFailed(const QString& error);
 
     std::vector<TSCFrameEdit*> fieldEdits_;
     std::vector<std::string> texts_;
-    bool loading_ = false;
     bool openEnabled_ = true;
 };
 

@@ -1,7 +1,6 @@
 #include "plot/axis_dialog.h"
 
 #include "plot/chart_axis.h"
-#include "plot/graph.h"
 #include "plot/graph_series.h"
 #include "kit/messages.h"
 #include "kit/widgets.h"
@@ -112,15 +111,11 @@ void AxisRangeDialog::SCButton1Click()
         }
     } catch (const AxisRangeError& refused) {
         // What was applied stays; the operator corrects the values or cancels.
-        if (Form5) {
-            Form5->requestReplot();
-        }
+        a->requestReplot();
         ShowErrorBox(this, QString::fromUtf8(refused.what()));
         return;
     }
-    if (Form5) {
-        Form5->requestReplot();
-    }
+    a->requestReplot();
     hide();
 }
 

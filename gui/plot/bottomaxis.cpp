@@ -1,6 +1,6 @@
 #include "plot/bottomaxis.h"
 
-#include "plot/graph.h"
+#include "plot/chart_axis.h"
 
 namespace kestrix::gui {
 
@@ -21,7 +21,7 @@ TForm6::~TForm6()
 
 ChartAxis* TForm6::axis() const
 {
-    return Form5 ? &Form5->bottomAxis() : nullptr;
+    return GraphAxis(GraphAxisRole::Bottom);
 }
 
 } // namespace kestrix::gui

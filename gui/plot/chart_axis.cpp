@@ -1,5 +1,7 @@
 #include "plot/chart_axis.h"
 
+#include <QPointer>
+
 #include <qcustomplot.h>
 
 #include <algorithm>
@@ -127,6 +129,25 @@ void ChartAxis::apply()
         upper += pad;
     }
     axis_->setRange(lower, upper);
+}
+
+void ChartAxis::requestReplot()
+{
+    chart_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+namespace {
+QPointer<ChartAxis> graphAxes[2];
+}
+
+void SetGraphAxis(GraphAxisRole role, ChartAxis* axis)
+{
+    graphAxes[int(role)] = axis;
+}
+
+ChartAxis* GraphAxis(GraphAxisRole role)
+{
+    return graphAxes[int(role)];
 }
 
 } // namespace kestrix::gui

@@ -57,6 +57,8 @@ public:
 
     // Brings the automatic ends up to date and shows the range on the axis.
     void update();
+    // Asks for a repaint of the chart on the next turn of the event loop.
+    void requestReplot();
 
     // Where the automatic ends come from: the finite range of the plotted
     // data on this axis (false when there is none). By default the keys or
@@ -77,5 +79,11 @@ private:
     double min_;
     double max_;
 };
+
+// The Graph window's two axes, for the axis dialogs: set by the Graph window
+// when it is built, null once it has gone.
+enum class GraphAxisRole { Left, Bottom };
+void SetGraphAxis(GraphAxisRole role, ChartAxis* axis);
+ChartAxis* GraphAxis(GraphAxisRole role);
 
 } // namespace kestrix::gui

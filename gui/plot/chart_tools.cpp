@@ -5,7 +5,6 @@
 #include "plot/chart_stats.h"
 #include "plot/graph_series.h"
 #include "kit/messages.h"
-#include "kit/shared_state.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -68,10 +67,10 @@ void PlaceLine(QCPItemStraightLine* line, double t)
     line->point2->setCoords(t, 1);
 }
 
-// Series i of the chart, or null while the lists disagree.
+// Series i of the chart, or null when there is none.
 QCPGraph* SeriesAt(const GraphSeries& series, int i)
 {
-    return i < series.count() && std::size_t(i) < SeriesList.size() ? SeriesList[std::size_t(i)] : nullptr;
+    return i >= 0 && i < series.count() ? series.series(i) : nullptr;
 }
 
 QString Seconds(const QLocale& l, double t)

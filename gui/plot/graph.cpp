@@ -1,18 +1,19 @@
 #include "plot/graph.h"
 
+#include "kit/decode_action.h"
+#include "kit/messages.h"
+#include "kit/shared_state.h"
+#include "kit/widgets.h"
+#include "kit/window_events.h"
 #include "plot/bottomaxis.h"
 #include "plot/chart_tools.h"
 #include "plot/chart_axis.h"
-#include "kit/decode_action.h"
 #include "plot/graph_series.h"
 #include "plot/leftaxis.h"
 #include "session/loaded_stream.h"
-#include "control/main.h"
-#include "kit/messages.h"
-#include "kit/shared_state.h"
-#include "navdata/tags.h"
+#include "session/recording_session.h"
+#include "session/stream_source.h"
 #include "session/thread.h"
-#include "kit/widgets.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -29,13 +30,6 @@
 namespace kestrix::gui {
 
 TForm5* Form5 = nullptr;
-
-void AddRecordPoints()
-{
-    if (Form5) {
-        Form5->series().addRecordPoints();
-    }
-}
 
 namespace {
 
@@ -108,15 +102,22 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
             [this](QCPAbstractPlottable* series, int index, QMouseEvent*) {
                 Guarded(this, [this, series, index] { Chart1ClickSeries(series, index); })();
             });
-    // A finished load redraws the graph (the NavData window exists already).
-    if (Form4) {
-        connect(Form4, &TForm4::drawGraphRequested, this, Guarded(this, [this] { SCButton3Click(); }));
-        // The time marker follows the record the NavData window shows.
-        connect(Form4, &TForm4::recordShown, tools_, [this](double t) {
-            tools_->setMarkerTime(t != 0 ? std::optional<double>(t) : std::nullopt);
-        });
-    }
-    InstallLivePlotting(this);
+    // A finished load redraws the graph ("Draw Graph"), inside the load's
+    // decode action, after the NavData window has shown the first record.
+    connect(&Recording(), &RecordingSession::loaded, this, Guarded(this, [this] { SCButton3Click(); }));
+    // The NavData window's "graph" box.
+    connect(&Windows(), &WindowEvents::graphShowRequested, this, [this](bool show) { setVisible(show); });
+    SetGraphAxis(GraphAxisRole::Left, leftAxis_);
+    SetGraphAxis(GraphAxisRole::Bottom, bottomAxis_);
+    InstallLivePlotting(
+        this, [this] { series_->addRecordPoints(); }, [this] { Chart1->replot(); });
+    Windows().registerWindow(WindowKind::Graph, this);
+    // A change of the stream source starts the view over (zoom, pause).
+    connect(&TheStreamSource(), &StreamSource::changed, tools_, [this](bool live) { tools_->setLive(live); });
+    // The time marker follows the record the NavData window shows.
+    connect(&Windows(), &WindowEvents::recordShown, tools_, [this](double t) {
+        tools_->setMarkerTime(t != 0 ? std::optional<double>(t) : std::nullopt);
+    });
 }
 
 TForm5::~TForm5()
@@ -194,7 +195,7 @@ void TForm5::buildControls()
 
 bool TForm5::liveSource() const
 {
-    return Form1 && Form1->SCRadioGroup3->itemIndex() == 0;
+    return TheStreamSource().live();
 }
 
 void TForm5::requestReplot()
@@ -243,7 +244,7 @@ void TForm5::SCCombobox1DragDrop(const QString& fieldEditName)
     try {
         {
             GraphBusyGuard busy;
-            const QString key = (Form4 ? Form4->activeTabCaption() : QString()) + QLatin1Char('.') + fieldEditName;
+            const QString key = Windows().navdataGroup + QLatin1Char('.') + fieldEditName;
             const int i = series_->add(key);
             SCCombobox1->addItemWithValue(key, series_->multiplierText(i));
             SCCombobox1->setCurrentIndex(i);
@@ -398,22 +399,17 @@ void TForm5::Chart1ClickAxis(QCPAxis* axis)
 void TForm5::Chart1ClickSeries(QCPAbstractPlottable* series, int pointIndex)
 {
     auto* g = qobject_cast<QCPGraph*>(series);
-    if (!g || pointIndex < 0 || pointIndex >= PointCount(g) || !Form4) {
+    if (!g || pointIndex < 0 || pointIndex >= PointCount(g)) {
         return;
     }
-    Form4->goToTime(PointX(g, pointIndex));
+    Recording().requestTime(PointX(g, pointIndex));
 }
 
 void TForm5::closeEvent(QCloseEvent* e)
 {
     e->accept();
     hide();
-    if (Form4) {
-        Form4->SCCheckbox1->setChecked(false);
-        if (!Form4->isVisible() && Form1) {
-            Form1->SCCheckbox2->setChecked(false);
-        }
-    }
+    emit Windows().closedByOperator(WindowKind::Graph);
 }
 
 // ------------------------------------------------------------ switches
@@ -445,7 +441,6 @@ void TForm5::setStreamSource(bool live)
     setDrawGraphEnabled(!live);
     setDrawOnDropEnabled(!live);
     setScrollTimeEnabled(live);
-    tools_->setLive(live);
     if (!live) {
         setBottomAxisAutomatic();
     }

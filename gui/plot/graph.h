@@ -106,8 +106,7 @@ private:
 
 extern TForm5* Form5;
 
-// The plotting pass (GraphSeries::addRecordPoints) of the Graph window; does
-// nothing while the window does not exist.
-void AddRecordPoints();
+// AddRecordPoints, the plotting pass of this window (GraphSeries::
+// addRecordPoints), is reached through live plotting (session/thread.h).
 
 } // namespace kestrix::gui

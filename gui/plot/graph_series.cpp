@@ -36,12 +36,42 @@ QColor SeriesColour(int n)
 
 GraphBusyGuard::GraphBusyGuard()
 {
-    GraphBusy = true;
+    ++GraphBusy;
 }
 
 GraphBusyGuard::~GraphBusyGuard()
 {
-    GraphBusy = false;
+    if (GraphBusy > 0) {
+        --GraphBusy;
+    }
+}
+
+// ------------------------------------------------------------ SeriesList
+
+namespace {
+// The series model SeriesList shows: the one created last that still exists.
+std::vector<const GraphSeries*> models;
+} // namespace
+
+const SeriesListView SeriesList;
+
+std::size_t SeriesListView::size() const
+{
+    return models.empty() ? 0 : models.back()->fields_.size();
+}
+
+QCPGraph* SeriesListView::operator[](std::size_t i) const
+{
+    return models.back()->fields_[i].series;
+}
+
+SeriesListView::operator std::vector<QCPGraph*>() const
+{
+    std::vector<QCPGraph*> out;
+    for (QCPGraph* g : *this) {
+        out.push_back(g);
+    }
+    return out;
 }
 
 // ------------------------------------------------------------ null points
@@ -209,13 +239,14 @@ void GraphSeries::ValueRange::include(double v)
 
 bool GraphSeries::valueRange(int i, double& lower, double& upper) const
 {
-    if (i < 0 || std::size_t(i) >= paired()) {
+    if (i < 0 || i >= count()) {
         return false;
     }
-    ValueRange& r = fields_[std::size_t(i)].range;
+    const Field& f = fields_[std::size_t(i)];
+    ValueRange& r = f.range;
     if (!r.known) {
         r = {};
-        const QCPGraphDataContainer& d = *SeriesList[std::size_t(i)]->data();
+        const QCPGraphDataContainer& d = *f.series->data();
         for (auto it = d.constBegin(); it != d.constEnd(); ++it) {
             r.include(it->value);
         }
@@ -230,7 +261,7 @@ bool GraphSeries::valueRange(int i, double& lower, double& upper) const
 bool GraphSeries::valueRange(double& lower, double& upper) const
 {
     bool any = false;
-    for (int i = 0; i < int(paired()); ++i) {
+    for (int i = 0; i < count(); ++i) {
         double lo = 0;
         double hi = 0;
         if (valueRange(i, lo, hi)) {
@@ -244,17 +275,17 @@ bool GraphSeries::valueRange(double& lower, double& upper) const
 
 GraphSeries::GraphSeries(QCustomPlot* chart, ChartAxis* bottomAxis) : chart_(chart), bottomAxis_(bottomAxis)
 {
-    SeriesList.clear();
+    models.push_back(this);
 }
 
 GraphSeries::~GraphSeries()
 {
-    SeriesList.clear();
+    models.erase(std::remove(models.begin(), models.end(), this), models.end());
 }
 
 QCPGraph* GraphSeries::series(int i) const
 {
-    return SeriesList[std::size_t(i)];
+    return fields_[std::size_t(i)].series;
 }
 
 void GraphSeries::setMultiplierText(int i, const QString& text)
@@ -273,8 +304,7 @@ QCPGraph* GraphSeries::newSeries(int position)
 
 int GraphSeries::add(const QString& key)
 {
-    fields_.push_back({key, FindPlotField(key.toStdString()), QStringLiteral("1")});
-    SeriesList.push_back(newSeries(count()));
+    fields_.push_back({key, FindPlotField(key.toStdString()), QStringLiteral("1"), newSeries(count() + 1), {}});
     return count() - 1;
 }
 
@@ -283,23 +313,21 @@ void GraphSeries::remove(int k)
     if (k < 0 || k >= count()) {
         return;
     }
-    chart_->removeGraph(SeriesList[std::size_t(k)]);
-    SeriesList.erase(SeriesList.begin() + k);
+    chart_->removeGraph(fields_[std::size_t(k)].series);
     fields_.erase(fields_.begin() + k);
 }
 
 void GraphSeries::removeAll()
 {
     chart_->clearGraphs();
-    SeriesList.clear();
     fields_.clear();
 }
 
 void GraphSeries::clearPoints()
 {
-    for (std::size_t i = 0; i < paired(); ++i) {
-        SeriesList[i]->data()->clear();
-        fields_[i].range = {};
+    for (Field& f : fields_) {
+        f.series->data()->clear();
+        f.range = {};
     }
 }
 
@@ -309,16 +337,15 @@ void GraphSeries::bringToFront(int k)
         return;
     }
     // Re-entering its layer puts a series last in the layer's drawing order.
-    QCPGraph* g = SeriesList[std::size_t(k)];
+    QCPGraph* g = fields_[std::size_t(k)].series;
     g->setLayer(g->layer());
 }
 
 void GraphSeries::rebuildSeries()
 {
     chart_->clearGraphs();
-    SeriesList.assign(fields_.size(), nullptr);
     for (int i = 0; i < count(); ++i) {
-        SeriesList[std::size_t(i)] = newSeries(i + 1);
+        fields_[std::size_t(i)].series = newSeries(i + 1);
         fields_[std::size_t(i)].range = {};
     }
 }
@@ -349,10 +376,9 @@ void GraphSeries::addRecordPoints()
     if (time == 0) {
         return;
     }
-    const bool scroll = liveSource() && !SeriesList.empty();
-    for (std::size_t i = 0; i < paired(); ++i) {
-        const Field& f = fields_[i];
-        ChartPoints points(SeriesList[i], f.range);
+    const bool scroll = liveSource() && !fields_.empty();
+    for (const Field& f : fields_) {
+        ChartPoints points(f.series, f.range);
         const double value = f.entry ? MultiplierValue(f.multiplierText) * PlotFieldValue(*f.entry, Navdata.state) : 0;
         AddSeriesPoints(points, time, f.entry != nullptr, value);
     }
@@ -365,10 +391,9 @@ void GraphSeries::drawStreamPassByPass(ByteSpan stream)
 {
     rebuildSeries();
     ReplayStream(stream, Navdata, StreamCursor, [this](int32_t) { addRecordPoints(); });
-    for (std::size_t i = 0; i < paired(); ++i) {
-        QCPGraph* g = SeriesList[i];
-        if (PointCount(g) > 1) {
-            ChartPoints(g, fields_[i].range).removeAt(PointCount(g) - 1);
+    for (Field& f : fields_) {
+        if (PointCount(f.series) > 1) {
+            ChartPoints(f.series, f.range).removeAt(PointCount(f.series) - 1);
         }
     }
 }
@@ -453,7 +478,7 @@ void GraphSeries::replayInBulk(ByteSpan stream)
         if (points.size() > 1) {
             points.removeLast();
         }
-        SeriesList[i]->data()->set(points, true);
+        fields_[i].series->data()->set(points, true);
         fields_[i].range.known = false;
     }
 }

@@ -3,7 +3,8 @@
 // whole recording ("Draw Graph") and the edits of the field list.
 //
 // Field i has a plot key, its catalogue entry (none for keys without one), a
-// multiplier kept as text, and the series SeriesList[i] on the chart. A
+// multiplier kept as text, and its series on the chart, all in one list;
+// SeriesList (kit/shared_state.h) is a view of that list's series. A
 // series keeps its points in ascending order of x; a point whose x equals
 // existing x values goes after them.
 //
@@ -36,7 +37,8 @@ class ChartAxis;
 extern const std::array<QColor, 11> SeriesPalette;
 QColor SeriesColour(int n);
 
-// Sets GraphBusy for its lifetime and always clears it.
+// Holds GraphBusy for its lifetime: one count up, and down again at its end,
+// so that an inner guard never clears it under an outer one.
 class GraphBusyGuard {
 public:
     GraphBusyGuard();
@@ -133,12 +135,11 @@ private:
         QString key;
         const PlotField* entry;
         QString multiplierText;
+        QCPGraph* series;
         mutable ValueRange range;
     };
+    friend class SeriesListView;
 
-    // Fields with their series (both lists always have this length, unless
-    // the shared state was reset under a live model).
-    std::size_t paired() const { return std::min(fields_.size(), SeriesList.size()); }
     QCPGraph* newSeries(int position);
     void rebuildSeries();
     void scrollBottomAxis(double time);

@@ -1,6 +1,6 @@
 #include "plot/leftaxis.h"
 
-#include "plot/graph.h"
+#include "plot/chart_axis.h"
 
 namespace kestrix::gui {
 
@@ -21,7 +21,7 @@ TForm3::~TForm3()
 
 ChartAxis* TForm3::axis() const
 {
-    return Form5 ? &Form5->leftAxis() : nullptr;
+    return GraphAxis(GraphAxisRole::Left);
 }
 
 } // namespace kestrix::gui

@@ -1,14 +1,11 @@
 #include "session/thread.h"
 
-#include "plot/graph.h"
 #include "kit/shared_state.h"
-#include "navdata/tags.h"
 #include "kit/ui_thread.h"
-#include "kit/widgets.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QTimer>
-#include <qcustomplot.h>
 
 #include <cmath>
 
@@ -18,11 +15,26 @@ namespace {
 
 LivePlotCounts counts;
 
+// Where the passes draw; each target is dropped with its owner.
+struct PlotTarget {
+    QPointer<QObject> owner;
+    std::function<void()> addPoints;
+    std::function<void()> repaint;
+    bool valid() const { return owner && addPoints; }
+} plot;
+
+struct FieldsTarget {
+    QPointer<QObject> owner;
+    std::function<bool()> wanted;
+    std::function<void()> refresh;
+    bool valid() const { return owner && wanted && refresh; }
+} fields;
+
 // Serves the repaint and field-refresh requests of the passes, at most once
 // per frame.
 class FramePacer : public QObject {
 public:
-    explicit FramePacer(QObject* owner) : QObject(owner)
+    FramePacer()
     {
         timer_.setSingleShot(true);
         timer_.setTimerType(Qt::PreciseTimer);
@@ -36,11 +48,20 @@ public:
     }
 
     // Called at the end of a pass, while Navdata holds its packet.
-    void request(bool fields)
+    void request(bool wantFields)
     {
         replotWanted_ = true;
-        fieldsWanted_ = fieldsWanted_ || fields;
+        fieldsWanted_ = fieldsWanted_ || wantFields;
         drawWhenDue();
+    }
+
+    // Nothing pending, no frame drawn yet.
+    void reset()
+    {
+        timer_.stop();
+        drawn_.invalidate();
+        replotWanted_ = false;
+        fieldsWanted_ = false;
     }
 
 private:
@@ -66,20 +87,21 @@ private:
         }
         drawn_.start();
         const bool replot = replotWanted_;
-        const bool fields = fieldsWanted_;
+        const bool refresh = fieldsWanted_;
         replotWanted_ = false;
         fieldsWanted_ = false;
         try {
-            if (replot && Form5) {
-                Form5->Chart1->replot();
+            if (replot && plot.owner && plot.repaint) {
+                plot.repaint();
                 ++counts.repaints;
             }
-            if (fields && Form4) {
-                Form4->ShowNavdataFields();
+            if (refresh && fields.valid()) {
+                fields.refresh();
                 ++counts.fieldRefreshes;
             }
         } catch (...) {
-            // Live drawing never stops streaming.
+            // Live drawing never stops streaming: a frame that fails is
+            // dropped, the next pass asks again.
         }
     }
 
@@ -89,7 +111,12 @@ private:
     bool fieldsWanted_ = false;
 };
 
-FramePacer* pacer = nullptr;
+FramePacer& Pacer()
+{
+    // Lives as long as the program; reachable, so never reported as a leak.
+    static auto* pacer = new FramePacer;
+    return *pacer;
+}
 
 bool IsLivePlottingHook()
 {
@@ -110,23 +137,31 @@ void TDrawPoint::run()
         ~End() { LiveDecodeFinished(); }
     } end;
     ++counts.passes;
-    bool fields = false;
+    bool wantFields = false;
     try {
         AddRecordPoints();
-        fields = Form4 && Form4->SCCheckbox2->isEnabled() && Form4->SCCheckbox2->isChecked();
+        wantFields = fields.valid() && fields.wanted();
     } catch (...) {
+        // Counted; a live pass never reaches the operator.
         ++counts.failedPasses;
         return;
     }
-    if (pacer) {
-        pacer->request(fields);
+    if (plot.owner) {
+        Pacer().request(wantFields);
     }
 }
 
-void InstallLivePlotting(QWidget* owner)
+void AddRecordPoints()
 {
-    delete pacer;
-    pacer = new FramePacer(owner);
+    if (plot.valid()) {
+        plot.addPoints();
+    }
+}
+
+void InstallLivePlotting(QObject* owner, std::function<void()> addPoints, std::function<void()> repaint)
+{
+    plot = {owner, std::move(addPoints), std::move(repaint)};
+    Pacer().reset();
     counts = {};
     LiveDecodeHook = &TDrawPoint::Start;
 }
@@ -136,8 +171,13 @@ void RemoveLivePlotting()
     if (IsLivePlottingHook()) {
         LiveDecodeHook = {};
     }
-    delete pacer;
-    pacer = nullptr;
+    plot = {};
+    Pacer().reset();
+}
+
+void SetLiveFieldsTarget(QObject* owner, std::function<bool()> wanted, std::function<void()> refresh)
+{
+    fields = {owner, std::move(wanted), std::move(refresh)};
 }
 
 LivePlotCounts LivePlotStatistics()
@@ -148,6 +188,12 @@ LivePlotCounts LivePlotStatistics()
 void ResetLivePlotStatistics()
 {
     counts = {};
+}
+
+void ResetLivePlotting()
+{
+    counts = {};
+    Pacer().reset();
 }
 
 } // namespace kestrix::gui

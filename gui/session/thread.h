@@ -1,14 +1,15 @@
-// Live plotting: one pass per datagram that the main window decodes live.
+// Live plotting: one pass per datagram that the live pipeline decodes.
 //
-// The datagram handler decodes an accepted datagram into Navdata and calls
-// LiveDecodeHook, which queues a TDrawPoint pass and returns: the receiving
-// side only ever waits for the decode. The pass runs as an event of its own
+// The pipeline (session/live_pipeline.h) decodes an accepted datagram into
+// Navdata and calls LiveDecodeHook, which queues a TDrawPoint pass and
+// returns: the receiving side only ever waits for the decode. The pass runs as an event of its own
 // on the user-interface thread, the only thread that touches the chart:
 //
-//   1. AddRecordPoints (the packet's points, the scroll of the time axis);
+//   1. the plot target's points (the Graph window's AddRecordPoints: the
+//      packet's points, the scroll of the time axis);
 //   2. ask for a repaint of the chart;
-//   3. when the NavData window's "live" box is enabled and ticked, ask for a
-//      refresh of its field edits;
+//   3. when the fields target wants it (the NavData window's "live" box is
+//      enabled and ticked), ask for a refresh of its field edits;
 //   4. LiveDecodeFinished(): the next accepted datagram may be decoded.
 //
 // An error in step 1 ends the pass without asking for anything; it never
@@ -22,8 +23,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
-class QWidget;
+class QObject;
 
 namespace kestrix::gui {
 
@@ -36,10 +38,21 @@ private:
     void run();
 };
 
-// Installs TDrawPoint::Start as LiveDecodeHook, with its frame pacing owned
-// by `owner` (the Graph window). RemoveLivePlotting undoes it.
-void InstallLivePlotting(QWidget* owner);
+// Installs TDrawPoint::Start as LiveDecodeHook, with `owner` (the Graph
+// window) as the plot target: `addPoints` is the plotting pass (it may throw;
+// the pass then counts as failed), `repaint` repaints the chart. Counting
+// starts again. RemoveLivePlotting undoes it; so does the owner's end.
+void InstallLivePlotting(QObject* owner, std::function<void()> addPoints, std::function<void()> repaint);
 void RemoveLivePlotting();
+
+// The fields target: `wanted` says at each pass whether the field edits are
+// to be refreshed, `refresh` refreshes them. Dropped with its owner (the
+// NavData window).
+void SetLiveFieldsTarget(QObject* owner, std::function<bool()> wanted, std::function<void()> refresh);
+
+// The plot target's plotting pass, outside live passes too; does nothing
+// without a plot target.
+void AddRecordPoints();
 
 // Shortest time between two repaints of the live chart, milliseconds.
 inline constexpr double kLiveFrameMs = 1000.0 / 60.0;
@@ -53,5 +66,9 @@ struct LivePlotCounts {
 };
 LivePlotCounts LivePlotStatistics();
 void ResetLivePlotStatistics();
+
+// Zero counts and no frame pending (program start, tests); the targets stay
+// with their windows.
+void ResetLivePlotting();
 
 } // namespace kestrix::gui

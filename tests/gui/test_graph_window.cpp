@@ -395,7 +395,7 @@ private slots:
 
         LoadThreeRecords();
         graph->SCButton5Click();
-        emit navdata->drawGraphRequested();
+        emit Recording().loaded();
         QCOMPARE(PointCount(SeriesList[0]), 4);
         QCOMPARE(StreamCursor, -1);
         QCOMPARE(messages->count(), 1);

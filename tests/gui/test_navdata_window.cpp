@@ -102,7 +102,7 @@ private slots:
         ResetSharedState();
         messages = std::make_unique<MessageRecorder>();
         form = std::make_unique<TForm4>();
-        redraws = std::make_unique<QSignalSpy>(form.get(), &TForm4::drawGraphRequested);
+        redraws = std::make_unique<QSignalSpy>(&Recording(), &RecordingSession::loaded);
     }
     void cleanup()
     {
