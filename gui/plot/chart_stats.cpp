@@ -92,4 +92,55 @@ bool ValueRangeBetween(ChartPoints points, ViewRange time, double& lower, double
     return any;
 }
 
+void BlockValueRanges::build(ChartPoints points, uint64_t revision)
+{
+    const std::size_t blocks = (points.size() + kBlock - 1) / kBlock;
+    lower_.assign(blocks, std::nan(""));
+    upper_.assign(blocks, std::nan(""));
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const ChartPoints part = points.subspan(b * kBlock, std::min(kBlock, points.size() - b * kBlock));
+        double lo = 0;
+        double hi = 0;
+        if (ValueRangeBetween(part, {part.front().key, part.back().key}, lo, hi)) {
+            lower_[b] = lo;
+            upper_[b] = hi;
+        }
+    }
+    revision_ = revision;
+    built_ = true;
+}
+
+bool BlockValueRanges::range(ChartPoints points, ViewRange time, double& lower, double& upper) const
+{
+    const ChartPoints in = PointsBetween(points, time);
+    std::size_t first = std::size_t(in.data() - points.data());
+    const std::size_t end = first + in.size();
+    bool any = false;
+    const auto take = [&](double lo, double hi) {
+        if (std::isnan(lo)) {
+            return;
+        }
+        lower = any ? std::min(lower, lo) : lo;
+        upper = any ? std::max(upper, hi) : hi;
+        any = true;
+    };
+    // Points one by one up to a block boundary, whole blocks, the rest.
+    const auto single = [&](std::size_t from, std::size_t to) {
+        for (std::size_t k = from; k < to; ++k) {
+            const double v = points[k].value;
+            if (std::isfinite(v)) {
+                take(v, v);
+            }
+        }
+    };
+    const std::size_t headEnd = std::min(end, (first + kBlock - 1) / kBlock * kBlock);
+    single(first, headEnd);
+    first = headEnd;
+    for (; first + kBlock <= end; first += kBlock) {
+        take(lower_[first / kBlock], upper_[first / kBlock]);
+    }
+    single(first, end);
+    return any;
+}
+
 } // namespace kestrix::gui

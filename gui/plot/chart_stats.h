@@ -6,8 +6,10 @@
 
 #include "plot/chart_view.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 class QCPGraph;
 class QCPGraphData;
@@ -39,5 +41,25 @@ bool ValueRangeBetween(ChartPoints points, ViewRange time, double& lower, double
 
 // The points with lower <= time <= upper.
 ChartPoints PointsBetween(ChartPoints points, ViewRange time);
+
+// ValueRangeBetween for a series that is asked often and changes seldom (a
+// zoomed or panned recording): the range of every block of points is kept,
+// so that a query reads two part blocks and one entry per whole block.
+class BlockValueRanges {
+public:
+    static constexpr std::size_t kBlock = 256;
+
+    // Built for `points` at `revision` (a number that changes with them).
+    bool current(uint64_t revision) const { return built_ && revision == revision_; }
+    void build(ChartPoints points, uint64_t revision);
+    // As ValueRangeBetween; `points` are those it was built for.
+    bool range(ChartPoints points, ViewRange time, double& lower, double& upper) const;
+
+private:
+    bool built_ = false;
+    uint64_t revision_ = 0;
+    std::vector<double> lower_; // per block; NaN for a block without values
+    std::vector<double> upper_;
+};
 
 } // namespace kestrix::gui

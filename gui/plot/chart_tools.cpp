@@ -230,6 +230,20 @@ bool ChartTools::valueRangeInView(double& lower, double& upper) const
             if (!series_->valueRange(i, lo, hi)) {
                 continue;
             }
+        } else if (PointsBetween(points, time).size() > points.size() / 8) {
+            // A large part of a long series (a zoom into a recording): its
+            // block ranges, kept until its points change.
+            if (blocks_.size() < std::size_t(series_->count())) {
+                blocks_.resize(std::size_t(series_->count()));
+            }
+            BlockValueRanges& blocks = blocks_[std::size_t(i)];
+            const uint64_t revision = series_->pointsRevision(i);
+            if (!blocks.current(revision)) {
+                blocks.build(points, revision);
+            }
+            if (!blocks.range(points, time, lo, hi)) {
+                continue;
+            }
         } else if (!ValueRangeBetween(points, time, lo, hi)) {
             continue;
         }

@@ -8,6 +8,7 @@
 // repainted alone when only they change.
 #pragma once
 
+#include "plot/chart_stats.h"
 #include "plot/chart_view.h"
 
 #include <QObject>
@@ -16,6 +17,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QAction;
 class QCPItemRect;
@@ -140,6 +142,9 @@ private:
     QAction* clearAction_;
     QAction* imageAction_;
     QAction* csvAction_;
+
+    // Per series: block ranges for the automatic value axis.
+    mutable std::vector<BlockValueRanges> blocks_;
 
     std::optional<double> crosshair_;
     std::optional<double> marker_;

@@ -227,8 +227,15 @@ void AddSeriesPoints(Points& p, double x, bool hasValue, double value)
 
 // ------------------------------------------------------------ GraphSeries
 
+uint64_t NewPointsRevision()
+{
+    static uint64_t last = 0;
+    return ++last;
+}
+
 void GraphSeries::ValueRange::include(double v)
 {
+    revision = NewPointsRevision();
     if (!known || !std::isfinite(v)) {
         return;
     }
@@ -256,6 +263,14 @@ bool GraphSeries::valueRange(int i, double& lower, double& upper) const
         upper = r.upper;
     }
     return r.any;
+}
+
+uint64_t GraphSeries::pointsRevision(int i) const
+{
+    double lower = 0;
+    double upper = 0;
+    valueRange(i, lower, upper); // scans again where a removal left it unknown
+    return fields_[std::size_t(i)].range.revision;
 }
 
 bool GraphSeries::valueRange(double& lower, double& upper) const

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -65,6 +66,9 @@ bool PointIsNull(const QCPGraph* series, int k);
 // significant digits, the locale's decimal separator; and read back.
 QString MultiplierText(double value);
 double MultiplierValue(const QString& text);
+
+// A number never handed out before (a new revision of some points).
+uint64_t NewPointsRevision();
 
 class GraphSeries {
 public:
@@ -127,8 +131,12 @@ public:
         bool any = false;
         double lower = 0;
         double upper = 0;
+        // Changes with every change of the series' points.
+        uint64_t revision = NewPointsRevision();
         void include(double v);
     };
+    // The revision of series i's points (see ValueRange).
+    uint64_t pointsRevision(int i) const;
 
 private:
     struct Field {

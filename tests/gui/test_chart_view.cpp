@@ -215,6 +215,36 @@ private slots:
         QVERIFY(!ValueRangeBetween(Span(v), {2.9, 3.1}, lo, hi)); // only a null point
     }
 
+    // The block ranges answer as the plain scan does, for ranges that start
+    // and end inside blocks, on their edges, and cover none or all.
+    void blockRangesAgreeWithTheScan()
+    {
+        std::vector<QCPGraphData> v;
+        const int n = int(3 * BlockValueRanges::kBlock + 17);
+        for (int k = 0; k < n; ++k) {
+            const double y = (k % 97 == 0) ? NullPointValue() : std::sin(k * 0.37) * (k % 13) + (k == 500 ? 1e9 : 0);
+            v.emplace_back(k * 0.5, y);
+        }
+        BlockValueRanges blocks;
+        QVERIFY(!blocks.current(7));
+        blocks.build(Span(v), 7);
+        QVERIFY(blocks.current(7));
+        QVERIFY(!blocks.current(8));
+        const double edge = double(BlockValueRanges::kBlock) * 0.5;
+        const ViewRange ranges[] = {{0, 1e9},        {-5, -1},         {3.2, 7.9},         {edge, 2 * edge},
+                                    {edge - 0.5, 2 * edge + 0.5}, {10, 300}, {251, 251}, {1e6, 2e6}};
+        for (const ViewRange r : ranges) {
+            double lo1 = 0, hi1 = 0, lo2 = 0, hi2 = 0;
+            const bool a = ValueRangeBetween(Span(v), r, lo1, hi1);
+            const bool b = blocks.range(Span(v), r, lo2, hi2);
+            QCOMPARE(b, a);
+            if (a) {
+                QCOMPARE(lo2, lo1);
+                QCOMPARE(hi2, hi1);
+            }
+        }
+    }
+
     // One row per distinct time, the last point of a time, empty cells for
     // no point and for null points, numbers in their shortest exact form.
     void csvText()
