@@ -158,15 +158,24 @@ void BM_DrawGraph(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Recording().size()));
 }
 
+// Shows the window with its chart at 1000 x 600 (the readout line under
+// the chart included in the window).
+void ChartSize(TForm5& w)
+{
+    w.show();
+    for (int i = 0; i < 3 && w.Chart1->size() != QSize(1000, 600); ++i) {
+        w.resize(w.width() + 1000 - w.Chart1->width(), w.height() + 600 - w.Chart1->height());
+        QApplication::processEvents();
+    }
+}
+
 void BM_Replot(benchmark::State& state)
 {
     TForm5& w = GraphWindow();
     if (SeriesList.empty() || PointCount(SeriesList[0]) < kPackets) {
         w.SCButton3Click();
     }
-    w.show();
-    w.resize(1000, 600 + w.Chart1->y());
-    QApplication::processEvents();
+    ChartSize(w);
     w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
     for (auto _ : state) {
         w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
@@ -186,9 +195,7 @@ TForm5& ShownChart()
     if (SeriesList.empty() || PointCount(SeriesList[0]) < kPackets) {
         w.SCButton3Click();
     }
-    w.show();
-    w.resize(1000, 600 + w.Chart1->y());
-    QApplication::processEvents();
+    ChartSize(w);
     w.tools().resetView();
     w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
     return w;
