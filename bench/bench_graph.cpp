@@ -9,6 +9,14 @@
 //                   over the same file, output to /dev/null (in process)
 //   BM_Replot       one full repaint of that chart, 1000 x 600 pixels,
 //                   10 x 200,000 points                     target <= 30 ms
+//   BM_WheelZoom    one wheel step over the plot area of that chart, with
+//                   its replot (in and out in turn)         target <= 16 ms
+//   BM_CrosshairMove the crosshair moved: readout, overlay layer and the
+//                   widget's repaint, no replot of the series target <= 2 ms
+//   BM_CursorStatistics min, max, mean and RMS between A and B over all
+//                   10 x 200,000 points                     target <= 10 ms
+//   BM_ExportCsv    "Export CSV..." of the 10 x 200,000 points target <= 500 ms
+//   BM_ExportPng    "Export image..." as PNG                target <= 500 ms
 //   BM_LiveStream   kestrix_sim --rate 2000 for 5 s, record divisor "each",
 //                   "live" ticked: passes vs points, repaints and field
 //                   refreshes per second (<= 60), datagrams lost (0), and the
@@ -22,6 +30,8 @@
 #include "support.h"
 
 #include "plot/graph.h"
+#include "plot/chart_stats.h"
+#include "plot/chart_tools.h"
 #include "plot/graph_series.h"
 #include "session/loaded_stream.h"
 #include "control/main.h"
@@ -38,11 +48,13 @@
 #include "kestrix/stream_reader.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QTimer>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <qcustomplot.h>
 
 #include <benchmark/benchmark.h>
@@ -198,15 +210,24 @@ void BM_CsvSameKeys(benchmark::State& state)
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(Recording().size()));
 }
 
+// Shows the window with its chart at 1000 x 600 (the readout line under
+// the chart included in the window).
+void ChartSize(TForm5& w)
+{
+    w.show();
+    for (int i = 0; i < 3 && w.Chart1->size() != QSize(1000, 600); ++i) {
+        w.resize(w.width() + 1000 - w.Chart1->width(), w.height() + 600 - w.Chart1->height());
+        QApplication::processEvents();
+    }
+}
+
 void BM_Replot(benchmark::State& state)
 {
     TForm5& w = GraphWindow();
     if (SeriesList.empty() || PointCount(SeriesList[0]) < kPackets) {
         w.SCButton3Click();
     }
-    w.show();
-    w.resize(1000, 600 + w.Chart1->y());
-    QApplication::processEvents();
+    ChartSize(w);
     w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
     for (auto _ : state) {
         w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
@@ -214,6 +235,106 @@ void BM_Replot(benchmark::State& state)
     state.counters["width"] = w.Chart1->width();
     state.counters["height"] = w.Chart1->height();
     state.counters["points"] = double(TotalPoints());
+    w.hide();
+}
+
+// ------------------------------------------------------------ chart tools
+
+// The drawn recording in a 1000 x 600 chart, whole view.
+TForm5& ShownChart()
+{
+    TForm5& w = GraphWindow();
+    if (SeriesList.empty() || PointCount(SeriesList[0]) < kPackets) {
+        w.SCButton3Click();
+    }
+    ChartSize(w);
+    w.tools().resetView();
+    w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
+    return w;
+}
+
+void Targets(benchmark::State& state, double targetMs)
+{
+    state.counters["target_ms"] = targetMs;
+}
+
+void BM_WheelZoom(benchmark::State& state)
+{
+    TForm5& w = ShownChart();
+    const QPoint centre = w.Chart1->axisRect()->rect().center();
+    int step = 0;
+    for (auto _ : state) {
+        const int delta = (step++ % 2 == 0) ? 120 : -120;
+        QWheelEvent wheel(QPointF(centre), QPointF(w.Chart1->mapToGlobal(centre)), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(w.Chart1, &wheel);
+        w.Chart1->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    Targets(state, 16);
+    state.counters["points"] = double(TotalPoints());
+    w.tools().resetView();
+}
+
+void BM_CrosshairMove(benchmark::State& state)
+{
+    TForm5& w = ShownChart();
+    const QCPRange t = w.Chart1->xAxis->range();
+    int step = 0;
+    for (auto _ : state) {
+        w.tools().setCrosshair(t.lower + t.size() * double(step++ % 997) / 997);
+        w.Chart1->repaint();
+    }
+    Targets(state, 2);
+    w.tools().setCrosshair(std::nullopt);
+}
+
+void BM_CursorStatistics(benchmark::State& state)
+{
+    ShownChart();
+    const ViewRange all{-1e300, 1e300};
+    double sink = 0;
+    int64_t points = 0;
+    for (auto _ : state) {
+        points = 0;
+        for (QCPGraph* g : SeriesList) {
+            const IntervalStatistics s = StatisticsBetween(SeriesPoints(g), all);
+            sink += s.rms;
+            points += s.count;
+        }
+        benchmark::DoNotOptimize(sink);
+    }
+    Targets(state, 10);
+    state.counters["points"] = double(points);
+}
+
+void BM_ExportCsv(benchmark::State& state)
+{
+    TForm5& w = ShownChart();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chart.csv"));
+    for (auto _ : state) {
+        if (!w.tools().exportCsvTo(path).isEmpty()) {
+            state.SkipWithError("export failed");
+            return;
+        }
+    }
+    Targets(state, 500);
+    state.counters["bytes"] = double(QFileInfo(path).size());
+}
+
+void BM_ExportPng(benchmark::State& state)
+{
+    TForm5& w = ShownChart();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("chart.png"));
+    for (auto _ : state) {
+        if (!w.tools().exportImageTo(path).isEmpty()) {
+            state.SkipWithError("export failed");
+            return;
+        }
+    }
+    Targets(state, 500);
+    state.counters["bytes"] = double(QFileInfo(path).size());
     w.hide();
 }
 
@@ -328,6 +449,11 @@ BENCHMARK(BM_DecodeOnly)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_DrawGraph)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_CsvSameKeys)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_Replot)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_WheelZoom)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_CrosshairMove)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_CursorStatistics)->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ExportPng)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LiveStream)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char** argv)

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6
+  qt6-svg-dev libqt6svg6
   libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth

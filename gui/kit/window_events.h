@@ -30,6 +30,10 @@ public:
     // window builds the key of a dropped field edit from it.
     QString navdataGroup;
 
+    // The NavData window now shows the record of time `t` (seconds; 0 for a
+    // record without a time): emits recordShown.
+    void announceRecordShown(double t) { emit recordShown(t); }
+
     // Program-start state: no group (windows stay registered).
     void reset();
 
@@ -38,6 +42,9 @@ signals:
     void closedByOperator(WindowKind kind);
     // Show (true) or hide the Graph window: the NavData window's "graph" box.
     void graphShowRequested(bool show);
+    // The record the NavData window shows changed (a step, a "go", a load,
+    // a live refresh); `t` is its time in seconds, 0 when it has none.
+    void recordShown(double t);
 
 private:
     QPointer<QWidget> windows_[7];

@@ -150,6 +150,7 @@ void TForm4::ShowNavdataFields()
     } catch (...) {
         // The edits not reached keep their texts; nothing is reported.
     }
+    Windows().announceRecordShown(NavdataTimeToSeconds(Navdata.state.Time.time));
 }
 
 // ------------------------------------------------------------- navigation

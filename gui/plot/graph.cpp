@@ -7,6 +7,7 @@
 #include "kit/window_events.h"
 #include "plot/bottomaxis.h"
 #include "plot/chart_axis.h"
+#include "plot/chart_tools.h"
 #include "plot/graph_series.h"
 #include "plot/leftaxis.h"
 #include "session/loaded_stream.h"
@@ -79,7 +80,10 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
     series_ = std::make_unique<GraphSeries>(Chart1, bottomAxis_);
     series_->liveSource = [this] { return liveSource(); };
     series_->scrollTime = [this] { return XframeTime->value(); };
-    leftAxis_->dataRange = [this](double& lower, double& upper) { return series_->valueRange(lower, upper); };
+    tools_ = new ChartTools(Chart1, bottomAxis_, leftAxis_, series_.get(), ChartReadout);
+    tools_->liveSource = [this] { return liveSource(); };
+    tools_->scrollTime = [this] { return XframeTime->value(); };
+    tools_->latestTime = [] { return Navdata.recordTime; };
 
     connect(SCCombobox1, &QComboBox::currentIndexChanged, this, Guarded(this, [this] { SCCombobox1Change(); }));
     connect(SCFloatSpinEdit1, &TSCFloatSpinEdit::valueChanged, this,
@@ -108,11 +112,18 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
     InstallLivePlotting(
         this, [this] { series_->addRecordPoints(); }, [this] { Chart1->replot(); });
     Windows().registerWindow(WindowKind::Graph, this);
+    // A change of the stream source starts the view over (zoom, pause).
+    connect(&TheStreamSource(), &StreamSource::changed, tools_, [this](bool live) { tools_->setLive(live); });
+    // The time marker follows the record the NavData window shows.
+    connect(&Windows(), &WindowEvents::recordShown, tools_, [this](double t) {
+        tools_->setMarkerTime(t != 0 ? std::optional<double>(t) : std::nullopt);
+    });
 }
 
 TForm5::~TForm5()
 {
     RemoveLivePlotting();
+    delete tools_;
     series_.reset();
     if (Form5 == this) {
         Form5 = nullptr;
@@ -178,6 +189,8 @@ void TForm5::buildControls()
     layout->setSpacing(0);
     layout->addWidget(strip);
     layout->addWidget(Chart1, 1);
+    ChartReadout = new QLabel(this);
+    layout->addWidget(ChartReadout);
 }
 
 bool TForm5::liveSource() const

@@ -16,6 +16,7 @@ class QStyleOptionViewItem;
 namespace kestrix::gui {
 
 class ChartAxis;
+class ChartTools;
 class GraphSeries;
 class TSCBevel;
 class TSCButton;
@@ -46,6 +47,7 @@ public:
     TSCButton* SCButton5; // "Clear Graph"
     TSCButton* SCButton3; // "Draw Graph"
     QCustomPlot* Chart1;
+    QLabel* ChartReadout; // the chart tools' readout line
 
     // ---- Handlers.
     // A field edit named `fieldEditName` dropped on the field list.
@@ -82,6 +84,7 @@ public:
     GraphSeries& series() { return *series_; }
     ChartAxis& leftAxis() { return *leftAxis_; }
     ChartAxis& bottomAxis() { return *bottomAxis_; }
+    ChartTools& tools() { return *tools_; }
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -97,6 +100,7 @@ private:
     ChartAxis* leftAxis_;
     ChartAxis* bottomAxis_;
     std::unique_ptr<GraphSeries> series_;
+    ChartTools* tools_;
     bool loadingMultiplier_ = false;
 };
 

@@ -227,8 +227,15 @@ void AddSeriesPoints(Points& p, double x, bool hasValue, double value)
 
 // ------------------------------------------------------------ GraphSeries
 
+uint64_t NewPointsRevision()
+{
+    static uint64_t last = 0;
+    return ++last;
+}
+
 void GraphSeries::ValueRange::include(double v)
 {
+    revision = NewPointsRevision();
     if (!known || !std::isfinite(v)) {
         return;
     }
@@ -237,21 +244,44 @@ void GraphSeries::ValueRange::include(double v)
     any = true;
 }
 
+bool GraphSeries::valueRange(int i, double& lower, double& upper) const
+{
+    if (i < 0 || i >= count()) {
+        return false;
+    }
+    const Field& f = fields_[std::size_t(i)];
+    ValueRange& r = f.range;
+    if (!r.known) {
+        r = {};
+        const QCPGraphDataContainer& d = *f.series->data();
+        for (auto it = d.constBegin(); it != d.constEnd(); ++it) {
+            r.include(it->value);
+        }
+    }
+    if (r.any) {
+        lower = r.lower;
+        upper = r.upper;
+    }
+    return r.any;
+}
+
+uint64_t GraphSeries::pointsRevision(int i) const
+{
+    double lower = 0;
+    double upper = 0;
+    valueRange(i, lower, upper); // scans again where a removal left it unknown
+    return fields_[std::size_t(i)].range.revision;
+}
+
 bool GraphSeries::valueRange(double& lower, double& upper) const
 {
     bool any = false;
-    for (const Field& f : fields_) {
-        ValueRange& r = f.range;
-        if (!r.known) {
-            r = {};
-            const QCPGraphDataContainer& d = *f.series->data();
-            for (auto it = d.constBegin(); it != d.constEnd(); ++it) {
-                r.include(it->value);
-            }
-        }
-        if (r.any) {
-            lower = any ? std::min(lower, r.lower) : r.lower;
-            upper = any ? std::max(upper, r.upper) : r.upper;
+    for (int i = 0; i < count(); ++i) {
+        double lo = 0;
+        double hi = 0;
+        if (valueRange(i, lo, hi)) {
+            lower = any ? std::min(lower, lo) : lo;
+            upper = any ? std::max(upper, hi) : hi;
             any = true;
         }
     }
@@ -367,7 +397,7 @@ void GraphSeries::addRecordPoints()
         const double value = f.entry ? MultiplierValue(f.multiplierText) * PlotFieldValue(*f.entry, Navdata.state) : 0;
         AddSeriesPoints(points, time, f.entry != nullptr, value);
     }
-    if (scroll) {
+    if (scroll && !scrollPaused()) {
         scrollBottomAxis(time);
     }
 }

@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -67,6 +68,9 @@ bool PointIsNull(const QCPGraph* series, int k);
 QString MultiplierText(double value);
 double MultiplierValue(const QString& text);
 
+// A number never handed out before (a new revision of some points).
+uint64_t NewPointsRevision();
+
 class GraphSeries {
 public:
     // `bottomAxis` is the chart's bottom axis; live passes scroll it.
@@ -79,6 +83,9 @@ public:
     // of the live scroll window in seconds.
     std::function<bool()> liveSource = [] { return false; };
     std::function<double()> scrollTime = [] { return 10.0; };
+    // While it says so, live passes leave the bottom axis where the operator
+    // zoomed or panned it.
+    std::function<bool()> scrollPaused = [] { return false; };
 
     int count() const { return int(fields_.size()); }
     const QString& key(int i) const { return fields_[std::size_t(i)].key; }
@@ -120,6 +127,8 @@ public:
     // every series, false when there are none. Kept up to date as points are
     // added, so that the left axis' automatic range costs nothing per repaint.
     bool valueRange(double& lower, double& upper) const;
+    // The same for series i alone.
+    bool valueRange(int i, double& lower, double& upper) const;
 
     // What is known of the drawn values of one series.
     struct ValueRange {
@@ -127,8 +136,12 @@ public:
         bool any = false;
         double lower = 0;
         double upper = 0;
+        // Changes with every change of the series' points.
+        uint64_t revision = NewPointsRevision();
         void include(double v);
     };
+    // The revision of series i's points (see ValueRange).
+    uint64_t pointsRevision(int i) const;
 
 private:
     struct Field {

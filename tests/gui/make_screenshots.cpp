@@ -1,12 +1,14 @@
 // kestrix_screenshots OUTDIR: the README's pictures, taken from the real
 // windows against kestrix_sim on loopback. It walks the README's first
 // flight: connect, record while flying with the keyboard, open the recording
-// in the NavData window, drop two fields on the Graph window. Run it through
+// in the NavData window, drop two fields on the Graph window, read values off
+// the chart between two cursors. Run it through
 // scripts/screenshots.sh (a virtual X server), or with
 // QT_QPA_PLATFORM=offscreen.
 #include "support.h"
 
 #include "plot/graph.h"
+#include "plot/chart_tools.h"
 #include "control/joystick.h"
 #include "control/main.h"
 #include "kit/shared_state.h"
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTest>
+#include <qcustomplot.h>
 
 #include <cstdio>
 #include <functional>
@@ -133,6 +136,20 @@ int main(int argc, char** argv)
     Form4->SCEditRecordsCount->setValue(300);
     Form4->SCButton6Click();
     if (!save(Form4, out, "navdata.png") || !save(Form5, out, "graph.png")) {
+        return fail("no picture");
+    }
+
+    // The chart tools: cursors A and B around the middle of the flight, the
+    // crosshair between them, the readout under the chart.
+    Form5->resize(Form5->width(), Form5->height() + 60);
+    QTest::qWait(200);
+    ChartTools& tools = Form5->tools();
+    const QCPRange shown = Form5->Chart1->xAxis->range();
+    tools.setCursorA(shown.lower + 0.3 * shown.size());
+    tools.setCursorB(shown.lower + 0.7 * shown.size());
+    tools.setCrosshair(shown.lower + 0.55 * shown.size());
+    Form5->Chart1->replot(QCustomPlot::rpImmediateRefresh);
+    if (!save(Form5, out, "graph-cursors.png")) {
         return fail("no picture");
     }
     DestroyWindows();

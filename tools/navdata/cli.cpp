@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "kestrix/csv_text.h"
 #include "kestrix/decoder.h"
 #include "kestrix/field_text.h"
 #include "kestrix/plot_fields.h"
@@ -45,27 +46,6 @@ constexpr std::string_view kUsage =
     "\n"
     "Exit codes: 0 done, 1 record not found, 2 bad usage or unreadable file.\n";
 
-// Longest text WriteNumber produces ("-1.2345678901234567e-308" is 24).
-constexpr std::size_t kNumberRoom = 32;
-
-// Shortest text that reads back to the same double; nan, inf, -inf.
-char* WriteNumber(char* p, char* end, double v)
-{
-    if (std::isnan(v)) {
-        std::memcpy(p, "nan", 3);
-        return p + 3;
-    }
-    if (std::isinf(v)) {
-        if (v < 0) {
-            std::memcpy(p, "-inf", 4);
-            return p + 4;
-        }
-        std::memcpy(p, "inf", 3);
-        return p + 3;
-    }
-    return std::to_chars(p, end, v).ptr;
-}
-
 // The output could not be written (a closed pipe, a full disk): the walk
 // stops there.
 struct OutputFailed {};
@@ -99,17 +79,17 @@ public:
     }
     void number(double v)
     {
-        if (cap_ - used_ < kNumberRoom)
+        if (cap_ - used_ < kCsvNumberRoom)
             flush();
         char* p = buf_.get() + used_;
-        used_ = std::size_t(WriteNumber(p, p + kNumberRoom, v) - buf_.get());
+        used_ = std::size_t(WriteCsvNumber(p, p + kCsvNumberRoom, v) - buf_.get());
     }
     void number(uint64_t v)
     {
-        if (cap_ - used_ < kNumberRoom)
+        if (cap_ - used_ < kCsvNumberRoom)
             flush();
         char* p = buf_.get() + used_;
-        used_ = std::size_t(std::to_chars(p, p + kNumberRoom, v).ptr - buf_.get());
+        used_ = std::size_t(std::to_chars(p, p + kCsvNumberRoom, v).ptr - buf_.get());
     }
     void flush()
     {
@@ -255,22 +235,6 @@ int RunShow(StreamReader& file, std::optional<int32_t> record, std::optional<dou
     return 0;
 }
 
-// A header cell: quoted when it holds a separator, a quote or a line break.
-void PutCsvCell(BlockWriter& w, std::string_view cell)
-{
-    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
-        w.put(cell);
-        return;
-    }
-    w.put('"');
-    for (const char c : cell) {
-        if (c == '"')
-            w.put('"');
-        w.put(c);
-    }
-    w.put('"');
-}
-
 struct CsvColumn {
     const PlotField* field; // nullptr: key without an entry, empty cells
     double multiplier;
@@ -294,7 +258,9 @@ int RunCsv(StreamReader& file, std::span<const std::string_view> keys,
     w.put("time");
     for (const std::string_view key : keys) {
         w.put(',');
-        PutCsvCell(w, key);
+        std::string cell;
+        AppendCsvCell(cell, key);
+        w.put(cell);
     }
     w.put('\n');
 
