@@ -8,6 +8,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <cmath>
@@ -386,5 +388,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestStreamIndex)
+KESTRIX_APPLESS_TEST(TestStreamIndex)
 #include "test_stream_index.moc"

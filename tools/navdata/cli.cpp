@@ -6,6 +6,7 @@
 #include "kestrix/replay.h"
 #include "kestrix/stream_file.h"
 #include "kestrix/stream_nav.h"
+#include "kestrix/version.h"
 
 #include <charconv>
 #include <cmath>
@@ -28,6 +29,7 @@ constexpr std::string_view kUsage =
     "  kestrix_navdata show FILE (--record N | --time T)\n"
     "  kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...\n"
     "  kestrix_navdata --help\n"
+    "  kestrix_navdata --version\n"
     "\n"
     "FILE is a recorded navdata stream: datagrams stored back to back.\n"
     "\n"
@@ -328,6 +330,10 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err)
     const std::string_view command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        out << kProgram << ' ' << kVersion << '\n';
         return 0;
     }
     const bool isInfo = command == "info";
