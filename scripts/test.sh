@@ -9,7 +9,8 @@
 # Each build is configured once and builds only what its tests use. The
 # sanitizer and fuzzing builds compile at the lowest CPU priority while the
 # tests before them run (those mostly wait on sockets and timers), so the
-# tests keep the processor whenever they need it.
+# tests keep the processor whenever they need it; the fuzzing run follows its
+# build at that priority too, beside the ThreadSanitizer suites.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -40,15 +41,16 @@ cmake -S . -B build-tsan -G Ninja "${sanitizer_flags[@]}" -DKESTRIX_TSAN=ON -DKE
 stage "build (RelWithDebInfo)"
 cmake --build build -j"$jobs"
 
-# The other builds, one after the other, in the background at nice 19. Each
-# writes NAME.log and, when done, NAME.rc; the first failure stops the rest.
+# The other builds, one after the other, in the background at nice 19, then
+# the fuzzing run. Each step writes NAME.log and, when done, NAME.rc; the
+# first failure stops the rest.
 background_builds() {
   local name
   for name in asan tsan fuzz; do
     local rc=0
     case $name in
       asan | tsan) nice -n 19 cmake --build "build-$name" --target kestrix_tests -j"$jobs" >"$logs/$name.log" 2>&1 || rc=$? ;;
-      fuzz) nice -n 19 bash scripts/fuzz.sh --build-only >"$logs/$name.log" 2>&1 || rc=$? ;;
+      fuzz) { nice -n 19 bash scripts/fuzz.sh --build-only && nice -n 19 bash scripts/fuzz.sh "$fuzz_seconds"; } >"$logs/$name.log" 2>&1 || rc=$? ;;
     esac
     echo "$rc" >"$logs/$name.rc"
     [ "$rc" -eq 0 ] || return "$rc"
@@ -60,7 +62,7 @@ builds=$!
 set +m
 trap 'kill -- -"$builds" 2>/dev/null || true; rm -rf "$logs"' EXIT
 
-# Waits for the background build NAME, shows its output and fails with it.
+# Waits for the background step NAME, shows its output and fails with it.
 wait_for_build() {
   while [ ! -f "$logs/$1.rc" ]; do
     if ! kill -0 "$builds" 2>/dev/null && [ ! -f "$logs/$1.rc" ]; then
@@ -90,7 +92,6 @@ wait_for_build tsan
 stage "test the suites that start threads under TSan"
 ctest --test-dir build-tsan --output-on-failure -j2 --timeout 600
 
-stage "fuzz the decoder (${fuzz_seconds} s)"
+stage "fuzz the decoder (${fuzz_seconds} s, run in the background meanwhile)"
 wait_for_build fuzz
-bash scripts/fuzz.sh "$fuzz_seconds"
 stage "all tests passed"
