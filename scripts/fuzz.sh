@@ -4,12 +4,17 @@
 # go to fuzz/artifacts/ (git-ignored). Exits non-zero on any finding.
 #
 #   scripts/fuzz.sh SECONDS [extra libFuzzer flags...]
+#   scripts/fuzz.sh --build-only
 #
+# The build directory is configured once, on first use.
 # KESTRIX_FUZZ_BUILD overrides the build directory (default build-fuzz).
 set -euo pipefail
 
-if [[ $# -lt 1 || ! "$1" =~ ^[0-9]+$ || "$1" -lt 1 ]]; then
-  echo "usage: $0 SECONDS [libFuzzer flags...]" >&2
+build_only=0
+if [[ $# -eq 1 && "$1" == --build-only ]]; then
+  build_only=1
+elif [[ $# -lt 1 || ! "$1" =~ ^[0-9]+$ || "$1" -lt 1 ]]; then
+  echo "usage: $0 SECONDS [libFuzzer flags...] | $0 --build-only" >&2
   exit 2
 fi
 seconds=$1
@@ -20,9 +25,12 @@ build=${KESTRIX_FUZZ_BUILD:-$root/build-fuzz}
 artifacts=$root/fuzz/artifacts
 jobs=${KESTRIX_FUZZ_JOBS:-2}
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIX_FUZZ=ON >/dev/null
+if [[ ! -f "$build/build.ninja" ]]; then
+  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIX_FUZZ=ON >/dev/null
+fi
 cmake --build "$build" --target fuzz_navdata -j"$jobs"
+[[ $build_only -eq 0 ]] || exit 0
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestrix-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT

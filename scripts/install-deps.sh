@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the tool need,
-# skipping those already present.
+# skipping those already present. Arguments name further packages (the
+# package script's tools).
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth
   iproute2 util-linux
+  "$@"
 )
 
 missing=()

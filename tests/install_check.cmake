@@ -1,12 +1,14 @@
-# Installs the build into PREFIX and checks that the programs and the desktop
-# entry are where the README says.
+# Installs the build into PREFIX and checks that the programs, the desktop
+# entry, its icon and the AppStream metadata are where the README says.
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${rc}")
 endif()
 foreach(f bin/kestrix_diagnostics bin/kestrix_navdata bin/kestrix_sim
-          share/applications/kestrix_diagnostics.desktop)
+          share/applications/kestrix_diagnostics.desktop
+          share/icons/hicolor/scalable/apps/kestrix_diagnostics.svg
+          share/metainfo/org.kestrix.diagnostics.metainfo.xml)
   if(NOT EXISTS ${PREFIX}/${f})
     message(FATAL_ERROR "not installed: ${f}")
   endif()

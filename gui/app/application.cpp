@@ -11,6 +11,8 @@
 #include "navdata/tags.h"
 #include "kit/ui_thread.h"
 
+#include "kestrix/version.h"
+
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QStyleFactory>
@@ -29,7 +31,7 @@ KestrixApplication::KestrixApplication(int& argc, char** argv) : QApplication(ar
         setStyle(fusion);
     }
     setApplicationName(QStringLiteral("kestrix_diagnostics"));
-    setApplicationVersion(QStringLiteral("2.2"));
+    setApplicationVersion(QString::fromLatin1(kVersion));
 }
 
 bool KestrixApplication::notify(QObject* receiver, QEvent* event)

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <cmath>
@@ -865,5 +867,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNavdataCli)
+KESTRIX_GUILESS_TEST(TestNavdataCli)
 #include "test_navdata_cli.moc"

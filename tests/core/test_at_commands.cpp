@@ -1,6 +1,8 @@
 // AT command texts, numbering and the real-to-integer encoding.
 #include "kestrix/at_commands.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <cfloat>
@@ -136,5 +138,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestAtCommands)
+KESTRIX_APPLESS_TEST(TestAtCommands)
 #include "test_at_commands.moc"

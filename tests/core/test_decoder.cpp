@@ -4,6 +4,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <cstring>
@@ -325,5 +327,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestDecoder)
+KESTRIX_APPLESS_TEST(TestDecoder)
 #include "test_decoder.moc"

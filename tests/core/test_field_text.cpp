@@ -5,6 +5,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <bit>
@@ -700,5 +702,5 @@ void TestFieldText::editOutsideRecord()
              QString::number(RecordBytes(s, 27)[7]));
 }
 
-QTEST_APPLESS_MAIN(TestFieldText)
+KESTRIX_APPLESS_TEST(TestFieldText)
 #include "test_field_text.moc"

@@ -3,6 +3,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <bit>
@@ -345,5 +347,5 @@ void TestPlotFields::fieldOutsideRecord()
     QCOMPARE(PlotFieldValue(lastByte, s), double(0x11));
 }
 
-QTEST_APPLESS_MAIN(TestPlotFields)
+KESTRIX_APPLESS_TEST(TestPlotFields)
 #include "test_plot_fields.moc"

@@ -4,6 +4,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <vector>
@@ -74,5 +76,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestReplay)
+KESTRIX_APPLESS_TEST(TestReplay)
 #include "test_replay.moc"

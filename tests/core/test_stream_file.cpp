@@ -2,6 +2,8 @@
 #include "kestrix/stream_file.h"
 
 #include <QTemporaryDir>
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <fcntl.h>
@@ -221,5 +223,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestStreamFile)
+KESTRIX_APPLESS_TEST(TestStreamFile)
 #include "test_stream_file.moc"

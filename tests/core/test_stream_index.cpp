@@ -13,6 +13,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -515,5 +517,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestStreamIndex)
+KESTRIX_APPLESS_TEST(TestStreamIndex)
 #include "test_stream_index.moc"

@@ -4,6 +4,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <vector>
@@ -130,5 +132,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestStreamNav)
+KESTRIX_APPLESS_TEST(TestStreamNav)
 #include "test_stream_nav.moc"

@@ -8,6 +8,8 @@
 
 #include "test_bytes.h"
 
+#include "suite_main.h"
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -288,5 +290,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestStreamReader)
+KESTRIX_APPLESS_TEST(TestStreamReader)
 #include "test_stream_reader.moc"

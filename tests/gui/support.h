@@ -5,6 +5,7 @@
 
 #include "app/application.h"
 #include "kestrix/link/link_config.h"
+#include "suite_main.h"
 
 #include <QByteArray>
 #include <QHostAddress>
@@ -134,14 +135,8 @@ QByteArray ReadFile(const QString& path);
 
 } // namespace kestrix::gui::test
 
-// main() for a window test: environment first, then the tool's own
-// application class, then the test object.
+// Registers a window test class (suite_main.h): environment first, then the
+// tool's own application class, then the test object.
 #define KESTRIX_GUI_TEST_MAIN(TestClass)                                                           \
-    int main(int argc, char** argv)                                                                \
-    {                                                                                              \
-        kestrix::gui::test::PrepareEnvironment();                                                  \
-        kestrix::gui::KestrixApplication app(argc, argv);                                          \
-        TestClass tc;                                                                              \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
-    }
+    KESTRIX_TEST_SUITE_(TestClass, kestrix::gui::test::PrepareEnvironment();                      \
+                        kestrix::gui::KestrixApplication app(argc, argv);)

@@ -420,5 +420,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestChartTools)
+KESTRIX_GUI_TEST_MAIN(TestChartTools)
 #include "test_chart_tools.moc"

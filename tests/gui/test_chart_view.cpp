@@ -6,6 +6,8 @@
 #include "plot/chart_view.h"
 #include "plot/graph_series.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 #include <qcustomplot.h>
 
@@ -265,5 +267,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestChartView)
+KESTRIX_GUILESS_TEST(TestChartView)
 #include "test_chart_view.moc"

@@ -179,10 +179,12 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
+// Runs this suite again inside a private network namespace, if permitted;
+// otherwise leaves the reason for its test functions to skip with. Returns
+// only when the suite is to run in this process.
+static void EnterNetworkNamespace(int argc, char** argv)
 {
     if (qEnvironmentVariable(kInNamespace) != QLatin1String("1")) {
-        // Run again inside a private network namespace, if permitted.
         if (std::system("unshare -n true >/dev/null 2>&1") == 0) {
             ::setenv(kInNamespace, "1", 1);
             std::vector<char*> args{const_cast<char*>("unshare"), const_cast<char*>("-n"),
@@ -205,11 +207,9 @@ int main(int argc, char** argv)
                      1);
         }
     }
-    kestrix::gui::test::PrepareEnvironment();
-    kestrix::gui::KestrixApplication app(argc, argv);
-    TestLinkLoss tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
 }
+
+KESTRIX_TEST_SUITE_(TestLinkLoss, EnterNetworkNamespace(argc, argv); kestrix::gui::test::PrepareEnvironment();
+                    kestrix::gui::KestrixApplication app(argc, argv);)
 
 #include "test_link_loss.moc"

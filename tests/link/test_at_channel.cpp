@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <limits>
@@ -280,5 +282,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAtChannel)
+KESTRIX_GUILESS_TEST(TestAtChannel)
 #include "test_at_channel.moc"

@@ -2,6 +2,8 @@
 // the refusal of anything that is not an IPv4 address.
 #include "kestrix/link/link_config.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 using kestrix::link::LinkConfig;
@@ -121,5 +123,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLinkConfig)
+KESTRIX_GUILESS_TEST(TestLinkConfig)
 #include "test_link_config.moc"

@@ -10,6 +10,8 @@
 
 #include <QProcess>
 #include <QSignalSpy>
+#include "suite_main.h"
+
 #include <QtTest>
 
 using namespace kestrix;
@@ -90,5 +92,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLinkWithSim)
+KESTRIX_GUILESS_TEST(TestLinkWithSim)
 #include "test_link_with_sim.moc"

@@ -9,6 +9,8 @@
 #include "udp_peer.h"
 
 #include <QSignalSpy>
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <atomic>
@@ -504,5 +506,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestNavdataChannel)
+KESTRIX_GUILESS_TEST(TestNavdataChannel)
 #include "test_navdata_channel.moc"

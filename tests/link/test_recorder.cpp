@@ -2,6 +2,8 @@
 // and closable from another thread while datagrams are being appended.
 #include "kestrix/link/recorder.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -234,5 +236,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRecorder)
+KESTRIX_GUILESS_TEST(TestRecorder)
 #include "test_recorder.moc"

@@ -11,6 +11,8 @@
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 #include <QHostAddress>
 #include <QNetworkDatagram>
@@ -850,5 +852,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSim)
+KESTRIX_GUILESS_TEST(TestSim)
 #include "test_sim.moc"

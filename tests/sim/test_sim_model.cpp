@@ -10,6 +10,8 @@
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"
 
+#include "suite_main.h"
+
 #include <QtTest>
 
 #include <bit>
@@ -892,5 +894,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TestSimModel)
+KESTRIX_APPLESS_TEST(TestSimModel)
 #include "test_sim_model.moc"

@@ -7,6 +7,7 @@
 #include "kestrix/replay.h"
 #include "kestrix/stream_nav.h"
 #include "kestrix/stream_reader.h"
+#include "kestrix/version.h"
 
 #include <charconv>
 #include <cmath>
@@ -24,25 +25,25 @@ namespace {
 constexpr std::string_view kProgram = "kestrix_navdata";
 
 constexpr std::string_view kUsage =
-    "Usage:\n"
-    "  kestrix_navdata info FILE\n"
-    "  kestrix_navdata show FILE (--record N | --time T)\n"
-    "  kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...\n"
-    "  kestrix_navdata --help\n"
+    "Usage: kestrix_navdata info FILE\n"
+    "  or:  kestrix_navdata show FILE (--record N | --time T)\n"
+    "  or:  kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...\n"
+    "  or:  kestrix_navdata --help | --version\n"
     "\n"
     "FILE is a recorded navdata stream: datagrams stored back to back.\n"
     "\n"
-    "info   bytes, packets, records (packets that carry a time), the first and\n"
-    "       last record time and the count of every option tag met.\n"
-    "show   goes to record N (counted from 0; -1 shows the initial state) or to\n"
-    "       the first record whose time is at least T seconds, and prints every\n"
-    "       field edit of the NavData window as Tab.edit=TEXT.\n"
-    "       Exits 1 with \"Record not found\" when there is no such record.\n"
-    "csv    prints time,KEY... and one row per packet once the Time option has\n"
-    "       been seen; KEY is a plot key such as Demo.altitude, and each value\n"
-    "       is M x the field's value (M = 1 unless --multiplier KEY=M is given;\n"
-    "       the last one given for a key wins). Keys without a field give empty\n"
-    "       cells. Use -- before keys that begin with \"--\".\n"
+    "Commands:\n"
+    "  info   bytes, packets, records (packets that carry a time), the first and\n"
+    "         last record time and the count of every option tag met.\n"
+    "  show   goes to record N (counted from 0; -1 shows the initial state) or to\n"
+    "         the first record whose time is at least T seconds, and prints every\n"
+    "         field edit of the NavData window as Tab.edit=TEXT.\n"
+    "         Exits 1 with \"Record not found\" when there is no such record.\n"
+    "  csv    prints time,KEY... and one row per packet once the Time option has\n"
+    "         been seen; KEY is a plot key such as Demo.altitude, and each value\n"
+    "         is M x the field's value (M = 1 unless --multiplier KEY=M is given;\n"
+    "         the last one given for a key wins). Keys without a field give empty\n"
+    "         cells. Use -- before keys that begin with \"--\".\n"
     "\n"
     "Exit codes: 0 done, 1 record not found, 2 bad usage or unreadable file.\n";
 
@@ -301,6 +302,10 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
     const std::string_view command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << kUsage;
+        return 0;
+    }
+    if (command == "--version") {
+        out << kProgram << ' ' << kVersion << '\n';
         return 0;
     }
     const bool isInfo = command == "info";

@@ -12,6 +12,7 @@
 #include "sim_options.h"
 
 #include "kestrix/packet_builder.h"
+#include "kestrix/version.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -458,6 +459,10 @@ int main(int argc, char** argv)
     }
     if (opt.help) {
         std::fputs(SimHelpText(), stdout);
+        return 0;
+    }
+    if (opt.version) {
+        std::printf("kestrix_sim %s\n", kestrix::kVersion);
         return 0;
     }
     // The buffers are large: keep the simulator off the stack.

@@ -72,6 +72,10 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& out, std::st
             out.help = true;
             continue;
         }
+        if (arg == "--version") {
+            out.version = true;
+            continue;
+        }
         if (!arg.starts_with("--")) {
             error = "unexpected argument \"" + std::string(arg) + "\"";
             return false;
@@ -176,6 +180,7 @@ Options:
                   probability P (default 0)
   --log FILE      log every datagram received (format below)
   -h, --help      this text
+  --version       the version number
 SIGINT and SIGTERM end it cleanly (exit status 0). On exit it prints one
 summary line to stderr: packets sent, commands parsed, unparsed, last sequence.
 Exit status 2: bad command line or refused address; 3: a port or the log file

@@ -22,6 +22,7 @@ struct SimOptions {
     double hostile = 0.0;                // probability per datagram
     std::string logPath;                 // empty: no log
     bool help = false;
+    bool version = false;
 };
 
 // Parses a dotted IPv4 address (four decimal parts 0..255, no leading zeros)
