@@ -347,20 +347,20 @@ void BM_LiveStream(benchmark::State& state)
     constexpr int kSeconds = 5;
     constexpr int kSent = kRate * kSeconds;
 
-    test::HoldPortLock();
-    if (!test::WaitForFreePorts(60000)) {
+    kestrix::gui::test::HoldPortLock();
+    if (!kestrix::gui::test::WaitForFreePorts(60000)) {
         state.SkipWithError("ports 5554/5556 stay taken");
         return;
     }
     delete Form5;
     ResetSharedState();
-    test::SimProcess sim({QStringLiteral("--rate"), QString::number(kRate), QStringLiteral("--packets"),
+    kestrix::gui::test::SimProcess sim({QStringLiteral("--rate"), QString::number(kRate), QStringLiteral("--packets"),
                           QString::number(kSent)});
     if (!sim.started()) {
         state.SkipWithError(sim.errorText().toStdString().c_str());
         return;
     }
-    auto main = std::make_unique<TForm1>(test::LoopbackConfig());
+    auto main = std::make_unique<TForm1>(kestrix::gui::test::LoopbackConfig());
     auto navdata = std::make_unique<TForm4>();
     auto graph = std::make_unique<TForm5>();
     if (!QTest::qWaitFor([&] { return main->linkConnected(); }, 3000)) {
@@ -458,7 +458,7 @@ BENCHMARK(BM_LiveStream)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealT
 
 int main(int argc, char** argv)
 {
-    test::PrepareEnvironment();
+    kestrix::gui::test::PrepareEnvironment();
     KestrixApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     // Keeps the times of the runs for the ratio printed at the end.
