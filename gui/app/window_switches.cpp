@@ -7,6 +7,7 @@
 #include "control/main.h"
 #include "navdata/tags.h"
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/shared_state.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
@@ -71,8 +72,9 @@ void SCCheckbox3Click(TForm1& main)
     if (!Form7) {
         return;
     }
-    // Window positions and the width are those of the outer frame.
-    Form7->move(main.x() + main.frameGeometry().width(), main.y());
+    // Window positions and the width are those of the outer frame; the
+    // window stays inside the screen.
+    PlaceBeside(Form7, &main);
     if (main.SCCheckbox3->isChecked()) {
         Form7->show();
     } else {
@@ -141,8 +143,8 @@ void SCCheckbox2Click(TForm1& main)
     // the Graph window beside it; later they open where the operator left them.
     if (!RecordWindowsPlaced && Form4 && Form5) {
         RecordWindowsPlaced = true;
-        Form4->move(main.x() + main.frameGeometry().width(), main.y());
-        Form5->move(Form4->x() + Form4->frameGeometry().width(), Form4->y());
+        PlaceBeside(Form4, &main);
+        PlaceBeside(Form5, Form4);
     }
     if (Form4) {
         Form4->show();

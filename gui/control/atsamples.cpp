@@ -3,6 +3,7 @@
 #include "kit/at_command.h"
 #include "kit/colour.h"
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
 
@@ -93,42 +94,33 @@ void TForm7::buildControls()
     setAttribute(Qt::WA_QuitOnClose, false);
     setFont(QFont(QStringLiteral("Sans Serif"), 8)); // as the main window
     setFixedSize(167, 346);
-    move(355, 56);
+    PlaceWindow(this, {355, 56});
 
     auto* spin = new SpinByOne(this);
     auto group = [this](const char* name, const char* caption, int top, int height) {
-        auto* g = new TSCGroupBox(QString::fromLatin1(caption), this);
-        g->setObjectName(QString::fromLatin1(name));
-        g->setAccessibleName(g->title());
-        g->setGeometry(0, top, 167, height);
-        return g;
+        return Place(new TSCGroupBox(QString::fromLatin1(caption), this), QString::fromLatin1(name),
+                     QString::fromLatin1(caption), {0, top, 167, height});
     };
     // A labelled number edit on one row of a group.
     auto row = [spin](QWidget* g, const char* labelName, const char* text, QWidget* edit, const char* editName,
                       int top) {
-        auto* l = new QLabel(QString::fromLatin1(text), g);
-        l->setObjectName(QString::fromLatin1(labelName));
-        l->setAccessibleName(l->text());
-        l->setGeometry(8, top + 2, 92, 16);
+        const QString caption = QString::fromLatin1(text);
+        auto* l = Place(new QLabel(caption, g), QString::fromLatin1(labelName), caption, {8, top + 2, 92, 16});
         l->setBuddy(edit);
-        edit->setObjectName(QString::fromLatin1(editName));
-        edit->setAccessibleName(l->text());
-        edit->setGeometry(100, top, 59, 20);
+        Place(edit, QString::fromLatin1(editName), caption, {100, top, 59, 20});
         edit->installEventFilter(spin);
         return l;
     };
     auto intEdit = [](QWidget* g, qint64 maxValue, qint64 start) {
         auto* e = new TSCIntSpinEdit(g);
         e->setRange(0, maxValue);
+        e->setTypingLimitedToRange(true);
         e->setValue(start);
         return e;
     };
     auto button = [](QWidget* g, const char* name, const char* caption, QRect r) {
-        auto* b = new TSCButton(QString::fromLatin1(caption), g);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAccessibleName(b->caption());
-        b->setGeometry(r);
-        return b;
+        const QString text = QString::fromLatin1(caption);
+        return Place(new TSCButton(text, g), QString::fromLatin1(name), text, r);
     };
 
     // "LED"
@@ -137,6 +129,7 @@ void TForm7::buildControls()
     Label1 = row(SCGroupBox1, "Label1", "animation type", SCIntSpinEdit1, "SCIntSpinEdit1", 17);
     SCFloatSpinEdit1 = new TSCFloatSpinEdit(SCGroupBox1);
     SCFloatSpinEdit1->setRange(0, 100);
+    SCFloatSpinEdit1->setTypingLimitedToRange(true);
     SCFloatSpinEdit1->setValue(5);
     Label2 = row(SCGroupBox1, "Label2", "frequecy, Hz", SCFloatSpinEdit1, "SCFloatSpinEdit1", 39);
     SCIntSpinEdit2 = intEdit(SCGroupBox1, 100, 1);
@@ -154,18 +147,12 @@ void TForm7::buildControls()
     Label6 = row(SCGroupBox2, "Label6", "motor 3", SCIntSpinEdit5, "SCIntSpinEdit5", 61);
     SCIntSpinEdit6 = intEdit(SCGroupBox2, 255, 0);
     Label7 = row(SCGroupBox2, "Label7", "motor 4", SCIntSpinEdit6, "SCIntSpinEdit6", 83);
-    SCCheckbox1 = new TSCCheckBox(QStringLiteral("all same"), SCGroupBox2);
-    SCCheckbox1->setObjectName(QStringLiteral("SCCheckbox1"));
-    SCCheckbox1->setAccessibleName(SCCheckbox1->text());
-    SCCheckbox1->setGeometry(8, 107, 151, 20);
-    SCCheckbox2 = new TSCCheckBox(QString(), SCGroupBox2);
-    SCCheckbox2->setObjectName(QStringLiteral("SCCheckbox2"));
-    SCCheckbox2->setAccessibleName(QStringLiteral("send on change"));
-    SCCheckbox2->setGeometry(8, 130, 18, 20);
-    Label8 = new QLabel(QStringLiteral("send on change"), SCGroupBox2);
-    Label8->setObjectName(QStringLiteral("Label8"));
-    Label8->setAccessibleName(Label8->text());
-    Label8->setGeometry(28, 132, 131, 16);
+    SCCheckbox1 = Place(new TSCCheckBox(QStringLiteral("all same"), SCGroupBox2), QStringLiteral("SCCheckbox1"),
+                        QStringLiteral("all same"), {8, 107, 151, 20});
+    SCCheckbox2 = Place(new TSCCheckBox(QString(), SCGroupBox2), QStringLiteral("SCCheckbox2"),
+                        QStringLiteral("send on change"), {8, 130, 18, 20});
+    Label8 = Place(new QLabel(QStringLiteral("send on change"), SCGroupBox2), QStringLiteral("Label8"),
+                   QStringLiteral("send on change"), {28, 132, 131, 16});
     Label8->setBuddy(SCCheckbox2);
     SCButton5 = button(SCGroupBox2, "SCButton5", "Copy", {8, 156, 72, 22});
     SCButton2 = button(SCGroupBox2, "SCButton2", "Send", {87, 156, 72, 22});

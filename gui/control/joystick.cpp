@@ -1,6 +1,7 @@
 #include "control/joystick.h"
 
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
 
@@ -96,7 +97,7 @@ void TForm2::buildControls()
     setAccessibleName(windowTitle());
     setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(471, 240);
-    move(531, 51);
+    PlaceWindow(this, {531, 51});
     // Key preview: no control takes the keyboard, so every key reaches the
     // window itself.
     setFocusPolicy(Qt::StrongFocus);
@@ -219,7 +220,14 @@ void TForm2::SCButton1Click()
 
 void TForm2::EndHeldMovement()
 {
-    if (!Timer1->isActive()) {
+    // A movement is held while it repeats, and also while a movement button
+    // is shown held after SHIFT or ESC stopped the repeat: the drone keeps
+    // the last movement until it hears the release.
+    bool held = Timer1->isActive();
+    for (int i = 2; i <= 9; ++i) {
+        held = held || Buttons[std::size_t(i)]->color() == ColorFromBgr(kHeldColor);
+    }
+    if (!held) {
         return;
     }
     Timer1->stop();

@@ -65,9 +65,10 @@ public:
     void Timer1Timer();
     void FormClose();
 
-    // Ends a movement that is still repeating: when Timer1 runs, stops it,
-    // gives the movement buttons their idle colour and sends the release
-    // command once. Does nothing otherwise. Called whenever the window can no
+    // Ends a movement that is still held: when Timer1 runs or a movement
+    // button is shown held (SHIFT or ESC stop the repeat but not the
+    // movement), stops the timer, gives the movement buttons their idle
+    // colour and sends the release command once. Does nothing otherwise. Called whenever the window can no
     // longer see the release (hidden, closed, deactivated, the flight box
     // unticked), so a held movement never runs on by itself.
     void EndHeldMovement();

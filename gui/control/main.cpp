@@ -2,6 +2,7 @@
 
 #include "app/window_switches.h"
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
 #include "session/live_pipeline.h"
@@ -122,7 +123,7 @@ void TForm1::buildControls()
     setWindowTitle(QStringLiteral("Control (not connected, waiting)"));
     setFont(QFont(QStringLiteral("Sans Serif"), 8));
     setFixedSize(311, 347);
-    move(213, 102);
+    PlaceWindow(this, {213, 102});
 
     auto label = [](const QString& name, const QString& text, QWidget* parent, int x, int y,
                     int w = -1) {
@@ -137,39 +138,20 @@ void TForm1::buildControls()
         return l;
     };
     auto button = [](const QString& name, const QString& caption, QWidget* parent, QRect r) {
-        auto* b = new TSCButton(caption, parent);
-        b->setObjectName(name);
-        b->setAccessibleName(caption);
-        b->setGeometry(r);
-        return b;
+        return Place(new TSCButton(caption, parent), name, caption, r);
     };
     auto check = [](const QString& name, const QString& accessible, QWidget* parent, QRect r) {
-        auto* c = new TSCCheckBox(QString(), parent);
-        c->setObjectName(name);
-        c->setAccessibleName(accessible);
-        c->setGeometry(r);
-        return c;
+        return Place(new TSCCheckBox(QString(), parent), name, accessible, r);
     };
     auto frameEdit = [](const QString& name, const QString& accessible, QWidget* parent, QRect r) {
-        auto* e = new TSCFrameEdit(parent);
-        e->setObjectName(name);
-        e->setAccessibleName(accessible);
-        e->setGeometry(r);
-        return e;
+        return Place(new TSCFrameEdit(parent), name, accessible, r);
     };
     auto group = [](const QString& name, const QString& caption, QWidget* parent, QRect r) {
-        auto* g = new TSCGroupBox(caption, parent);
-        g->setObjectName(name);
-        g->setAccessibleName(caption);
-        g->setGeometry(r);
-        return g;
+        return Place(new TSCGroupBox(caption, parent), name, caption, r);
     };
     auto radio = [](const QString& name, const QString& caption, const QStringList& items,
                     int selected, QWidget* parent, QRect r) {
-        auto* g = new TSCRadioGroup(caption, items, 2, parent);
-        g->setObjectName(name);
-        g->setAccessibleName(caption);
-        g->setGeometry(r);
+        auto* g = Place(new TSCRadioGroup(caption, items, 2, parent), name, caption, r);
         g->setItemIndex(selected);
         return g;
     };
@@ -371,6 +353,19 @@ void TForm1::Timer1Timer()
 void TForm1::Timer2Timer()
 {
     IdUDPServer2->SendAtCommand(at::kWatchdog);
+    if (IdUDPServer1->isOpen()) {
+        showLinkCounts();
+    }
+}
+
+void TForm1::showLinkCounts()
+{
+    // Datagrams the navdata socket took in, those it dropped (empty or
+    // oversized) and those it never handed over, since the last Start.
+    SCFrameEdit1->setToolTip(QStringLiteral("received %1, dropped %2, discarded %3")
+                                 .arg(IdUDPServer1->receivedCount())
+                                 .arg(IdUDPServer1->droppedCount())
+                                 .arg(IdUDPServer1->discardedCount()));
 }
 
 // ------------------------------------------------------------ AT command
@@ -413,6 +408,7 @@ void TForm1::SCButton1Click()
     }
     // 5. A live pass still running keeps the flag cleared; its completion sets it.
     Live().started();
+    showLinkCounts();
 }
 
 void TForm1::SCButton2Click()
@@ -422,6 +418,7 @@ void TForm1::SCButton2Click()
                               link::AtPort, &error)) {
         throw std::runtime_error(error.toStdString());
     }
+    showLinkCounts();
     IdUDPServer1->close();
     QThread::msleep(100);
     IdUDPServer2->SendWithConfigIds(at::kNavdataDemoTrue);
@@ -434,6 +431,9 @@ bool TForm1::IdUDPServer1UDPRead(const QByteArray& datagram)
         SCFrameEdit1->setText(QString::number(datagram.size()));
         Live().accept(datagram, SCCheckbox2->isChecked());
 
+        if (PacketCounter == 1 || PacketCounter % 100 == 0) {
+            showLinkCounts();
+        }
         if (PacketCounter % 100 == 0) {
             // A failed watchdog send is left to the next one; reception goes on.
             const std::string wdg = at::ReceiveWatchdogDatagram(IdUDPServer2->sequence());
@@ -461,6 +461,12 @@ void TForm1::CreateRecordingFile(const QString& fileName)
     QString reason;
     RecordingFile.close();
     if (fileName.isEmpty() || !RecordingFile.create(fileName, &reason)) {
+        // A recording that cannot be created must not look like one: the box
+        // is unticked, as for an empty name, so Start never streams while it
+        // says it records.
+        if (SCCheckbox4->isChecked()) {
+            SCCheckbox4->setChecked(false);
+        }
         throw std::runtime_error(QStringLiteral("Cannot create file %1").arg(fileName).toStdString());
     }
     SCFrameEdit2->setEnabled(true);

@@ -123,6 +123,8 @@ private:
     void buildControls();
     void linkLost();
     void connectSession();
+    // The link's counts in the tool-tip of "Packet Size".
+    void showLinkCounts();
     void recordingWriteFailed(const QString& text);
 
     bool connected_ = false;

@@ -1,6 +1,8 @@
 #include "kit/shared_state.h"
 
+#include "kit/at_command.h"
 #include "kit/decode_action.h"
+#include "kit/window_events.h"
 #include "session/live_pipeline.h"
 #include "session/recording_session.h"
 #include "session/stream_source.h"
@@ -31,6 +33,8 @@ void ResetSharedState()
     RecordWindowsPlaced = false;
     ResetDecodeActions();
     ResetLivePlotting();
+    Windows().reset();
+    TheAtCommandLine().setText(QString());
 }
 
 } // namespace kestrix::gui

@@ -102,6 +102,10 @@ void StartWorker(std::function<void(const std::atomic<bool>& stop)> body, std::f
         try {
             body(w->stop);
         } catch (...) {
+            // Bodies report their own failures (the loader returns its error
+            // as its result); an exception that still escapes must not end the
+            // program from a worker thread, and the completion below runs
+            // all the same, so the caller is never left waiting.
         }
         body = nullptr;
         std::lock_guard lock(mutex);

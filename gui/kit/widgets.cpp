@@ -94,9 +94,79 @@ void TSCNumberField::wheelEvent(QWheelEvent* e)
     e->ignore();
 }
 
+namespace {
+
+// The pattern of a number field, and, when limited, its range: a text whose
+// value lies beyond the range, and that more typing could only take further
+// away, is refused; one that more digits could still bring inside (below a
+// positive minimum) is accepted as unfinished.
+class NumberValidator : public QRegularExpressionValidator {
+public:
+    NumberValidator(const QString& pattern, bool limited, double lo, double hi, QObject* parent)
+        : QRegularExpressionValidator(QRegularExpression(pattern), parent), limited_(limited), lo_(lo), hi_(hi)
+    {
+    }
+
+    State validate(QString& input, int& pos) const override
+    {
+        const State s = QRegularExpressionValidator::validate(input, pos);
+        if (s == Invalid || !limited_) {
+            return s;
+        }
+        QString t = input.trimmed();
+        if (t.endsWith(QLatin1Char('.'))) {
+            t.chop(1);
+        }
+        if (t.isEmpty()) {
+            return Intermediate;
+        }
+        if (t == QLatin1String("-")) {
+            return lo_ < 0 ? Intermediate : Invalid;
+        }
+        bool ok = false;
+        const double v = QLocale::c().toDouble(t, &ok);
+        if (!ok) {
+            return Intermediate;
+        }
+        if (v > hi_) {
+            return v >= 0 ? Invalid : Intermediate;
+        }
+        if (v < lo_) {
+            return v < 0 ? Invalid : Intermediate;
+        }
+        return s;
+    }
+
+private:
+    bool limited_;
+    double lo_;
+    double hi_;
+};
+
+} // namespace
+
+void TSCIntSpinEdit::updateValidator()
+{
+    delete validator();
+    setValidator(new NumberValidator(QStringLiteral("-?[0-9]{0,19}"), limited_ && range_.bounded(),
+                                     double(range_.min), double(range_.max), this));
+}
+
+void TSCIntSpinEdit::setTypingLimitedToRange(bool on)
+{
+    limited_ = on;
+    updateValidator();
+}
+
+void TSCFloatSpinEdit::setTypingLimitedToRange(bool on)
+{
+    limited_ = on;
+    updateValidator();
+}
+
 TSCIntSpinEdit::TSCIntSpinEdit(QWidget* parent) : TSCNumberField(parent)
 {
-    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,19}")), this));
+    updateValidator();
     setText(QStringLiteral("0"));
     connect(this, &QLineEdit::textChanged, this, &TSCIntSpinEdit::textEdited);
 }
@@ -135,6 +205,7 @@ void TSCIntSpinEdit::setValue(qint64 v)
 void TSCIntSpinEdit::setRange(qint64 minValue, qint64 maxValue)
 {
     range_.set(minValue, maxValue);
+    updateValidator();
     textEdited();
 }
 
@@ -159,7 +230,7 @@ void TSCFloatSpinEdit::updateValidator()
 {
     const QString pattern = QStringLiteral("-?[0-9]{0,60}(\\.[0-9]{0,%1})?").arg(decimals_);
     delete validator();
-    setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
+    setValidator(new NumberValidator(pattern, limited_ && range_.bounded(), range_.min, range_.max, this));
 }
 
 void TSCFloatSpinEdit::setDecimals(int decimals)
@@ -205,6 +276,7 @@ void TSCFloatSpinEdit::setValue(double v)
 void TSCFloatSpinEdit::setRange(double minValue, double maxValue)
 {
     range_.set(minValue, maxValue);
+    updateValidator();
     textEdited();
 }
 

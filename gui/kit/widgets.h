@@ -107,6 +107,9 @@ public:
     void setRange(qint64 minValue, qint64 maxValue);
     qint64 minValue() const { return range_.min; }
     qint64 maxValue() const { return range_.max; }
+    // On: typing that would leave the range is refused, so the text shown
+    // is always the value read (a bounded range only).
+    void setTypingLimitedToRange(bool on);
 
 signals:
     void valueChanged(qint64 value);
@@ -114,6 +117,8 @@ signals:
 private:
     qint64 clamp(qint64 v) const;
     void textEdited();
+    void updateValidator();
+    bool limited_ = false;
 
     NumberRange<qint64> range_;
     qint64 last_ = 0;
@@ -133,6 +138,8 @@ public:
     double maxValue() const { return range_.max; }
     void setDecimals(int decimals);
     int decimals() const { return decimals_; }
+    // As TSCIntSpinEdit::setTypingLimitedToRange.
+    void setTypingLimitedToRange(bool on);
 
 signals:
     void valueChanged(double value);
@@ -144,6 +151,7 @@ private:
     NumberRange<double> range_;
     double last_ = 0;
     int decimals_ = 10;
+    bool limited_ = false;
 };
 
 // The drag data of a field edit: its objectName in UTF-8.

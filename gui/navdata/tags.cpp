@@ -148,35 +148,47 @@ void TForm4::ShowNavdataFields()
             }
         }
     } catch (...) {
-        // The edits not reached keep their texts; nothing is reported.
+        // The edits not reached keep their texts and nothing is reported:
+        // this runs for every live frame too, where a box per frame would
+        // stop the stream, and the next refresh writes every edit again.
     }
     Windows().announceRecordShown(NavdataTimeToSeconds(Navdata.state.Time.time));
 }
 
 // ------------------------------------------------------------- navigation
 
+// "Record not found" comes after the action has ended, so that a bad option
+// met by the seek ("wrong size") is reported first.
 void TForm4::SCButton6Click()
 {
-    DecodeAction action;
-    const qint64 wanted = SCEditRecordsCount->value();
-    const int32_t i = SeekRecordByIndex(toInt32(wanted));
-    if (i == wanted) {
-        ShowNavdataFields();
-    } else {
+    bool found = false;
+    {
+        DecodeAction action;
+        const qint64 wanted = SCEditRecordsCount->value();
+        found = SeekRecordByIndex(toInt32(wanted)) == wanted;
+        if (found) {
+            ShowNavdataFields();
+        }
+    }
+    if (!found) {
         ShowMessage(nullptr, QStringLiteral("Error"), QStringLiteral("Record not found"));
     }
 }
 
 void TForm4::SCButton5Click()
 {
-    DecodeAction action;
-    const int32_t i = SeekRecordByTime(SCEditTime->value());
+    int32_t i = -1;
+    {
+        DecodeAction action;
+        i = SeekRecordByTime(SCEditTime->value());
+        if (i >= 0) {
+            ShowNavdataFields();
+            SCEditRecordsCount->setValue(i);
+        }
+    }
     if (i < 0) {
         ShowMessage(nullptr, QStringLiteral("Error"), QStringLiteral("Record not found"));
-        return;
     }
-    ShowNavdataFields();
-    SCEditRecordsCount->setValue(i);
 }
 
 void TForm4::SCButton2Click()

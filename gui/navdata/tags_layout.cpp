@@ -1,5 +1,6 @@
 #include "navdata/tags_layout.h"
 
+#include "kit/placement.h"
 #include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
@@ -9,6 +10,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QStyle>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -19,6 +22,35 @@
 namespace kestrix::gui {
 
 namespace {
+
+// A field edit's caption. When its cell is narrower than its text (the
+// window keeps its written size), the caption is cut with an ellipsis and
+// gives its whole text on hover; text() and the accessible name stay whole.
+class FieldCaption : public QLabel {
+public:
+    using QLabel::QLabel;
+
+    bool elided() const { return fontMetrics().horizontalAdvance(text()) > contentsRect().width(); }
+
+protected:
+    void paintEvent(QPaintEvent* e) override
+    {
+        if (!elided()) {
+            QLabel::paintEvent(e);
+            return;
+        }
+        QPainter p(this);
+        const QRect r = contentsRect();
+        style()->drawItemText(&p, r, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(text(), Qt::ElideRight, r.width()), foregroundRole());
+    }
+
+    void resizeEvent(QResizeEvent* e) override
+    {
+        QLabel::resizeEvent(e);
+        setToolTip(elided() ? text() : QString());
+    }
+};
 
 QString qs(std::string_view s)
 {
@@ -171,9 +203,10 @@ public:
         }
         auto* cell = new QVBoxLayout;
         cell->setSpacing(0);
-        auto* caption = new QLabel(label, body_);
+        auto* caption = new FieldCaption(label, body_);
         caption->setObjectName(QStringLiteral("Label_") + qs(e.edit));
-        // Long names are cut at the cell's edge rather than widening the page.
+        // Long names are elided at the cell's edge rather than widening the
+        // page; the whole name shows on hover.
         caption->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         TSCFrameEdit* edit = makeFieldEdit(e, label, body_);
         caption->setBuddy(edit);
@@ -278,12 +311,7 @@ private:
 
 TSCButton* button(const QString& name, const QString& caption, const QString& hint, QWidget* parent, QRect r)
 {
-    auto* b = new TSCButton(caption, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(caption);
-    b->setToolTip(hint);
-    b->setGeometry(r);
-    return b;
+    return Place(new TSCButton(caption, parent), name, caption, r, hint);
 }
 
 QLabel* label(const QString& name, const QString& text, QWidget* parent, QPoint at)

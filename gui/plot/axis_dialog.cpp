@@ -3,24 +3,12 @@
 #include "plot/chart_axis.h"
 #include "plot/graph_series.h"
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/widgets.h"
 
 #include <QLabel>
 
 namespace kestrix::gui {
-
-namespace {
-
-template <class W>
-W* Place(W* w, const QString& name, const QString& accessible, QRect r)
-{
-    w->setObjectName(name);
-    w->setAccessibleName(accessible);
-    w->setGeometry(r);
-    return w;
-}
-
-} // namespace
 
 AxisRangeDialog::AxisRangeDialog(const QString& objectName, const QString& caption, QSize clientSize,
                                  QWidget* parent)

@@ -2,6 +2,7 @@
 
 #include "kit/decode_action.h"
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/shared_state.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
@@ -39,13 +40,7 @@ constexpr int kStripHeight = 54;
 template <class W>
 W* Named(W* w, const QString& name, const QString& accessible, const QString& hint, QRect r)
 {
-    w->setObjectName(name);
-    w->setAccessibleName(accessible);
-    if (!hint.isEmpty()) {
-        w->setToolTip(hint);
-    }
-    w->setGeometry(r);
-    return w;
+    return Place(w, name, accessible, r, hint);
 }
 
 QLabel* StripLabel(QWidget* strip, const QString& name, const QString& text, int x, int y)
@@ -254,7 +249,9 @@ void TForm5::SCCombobox1DragDrop(const QString& fieldEditName)
             SCButton3Click();
         }
     } catch (...) {
-        // A failed drop leaves no message.
+        // A failed drop is absorbed without a message: it runs after the
+        // drag has ended, outside any handler of the operator's, and the
+        // field list keeps whatever the drop had added before the failure.
     }
 }
 
@@ -386,13 +383,15 @@ void TForm5::Chart1ClickAxis(QCPAxis* axis)
     if (axis == Chart1->yAxis && Form3) {
         Form3->show();
         const QRect dialog = Form3->frameGeometry();
-        Form3->move(graph.left() - dialog.width() / 2, graph.top() + dialog.height() / 2);
+        PlaceWindow(Form3, {graph.left() - dialog.width() / 2, graph.top() + dialog.height() / 2}, this);
         Form3->raise();
     } else if (axis == Chart1->xAxis && Form6 && !liveSource()) {
         Form6->show();
         const QRect dialog = Form6->frameGeometry();
-        Form6->move(graph.left() + graph.width() / 2 - dialog.width() / 2,
-                    graph.top() + graph.height() - dialog.height() / 2);
+        PlaceWindow(Form6,
+                    {graph.left() + graph.width() / 2 - dialog.width() / 2,
+                     graph.top() + graph.height() - dialog.height() / 2},
+                    this);
         Form6->raise();
     }
 }

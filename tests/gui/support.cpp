@@ -46,6 +46,31 @@ void PrepareEnvironment()
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     }
+    // The offscreen screen is the smallest the tool is made for, 1280 x 800,
+    // or KESTRIX_TEST_SCREEN ("1366x768"); the platform reads it from a
+    // configuration file.
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen" && runtime.isValid()) {
+        const QSize size = TestScreenSize();
+        const QString config = runtime.filePath(QStringLiteral("screen.json"));
+        QFile f(config);
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(QStringLiteral("{\"screens\": [{\"name\": \"test\", \"x\": 0, \"y\": 0, \"width\": %1, "
+                                   "\"height\": %2, \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                        .arg(size.width())
+                        .arg(size.height())
+                        .toUtf8());
+            f.close();
+            qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen:configfile=") + QFile::encodeName(config));
+        }
+    }
+}
+
+QSize TestScreenSize()
+{
+    const QStringList wh =
+        qEnvironmentVariable("KESTRIX_TEST_SCREEN", QStringLiteral("1280x800")).split(QLatin1Char('x'));
+    const QSize size = wh.size() == 2 ? QSize(wh[0].toInt(), wh[1].toInt()) : QSize();
+    return size.isValid() && !size.isEmpty() ? size : QSize(1280, 800);
 }
 
 // ------------------------------------------------------------ MessageRecorder

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QProcess>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -29,7 +30,11 @@ link::LinkConfig LoopbackConfig();
 // Sets what every window test needs before the application exists:
 // offscreen platform unless chosen otherwise and a private XDG_RUNTIME_DIR
 // (mode 0700).
+//
+// The offscreen screen is TestScreenSize(): KESTRIX_TEST_SCREEN
+// ("WIDTHxHEIGHT"), 1280 x 800 when unset.
 void PrepareEnvironment();
+QSize TestScreenSize();
 
 // Message boxes recorded instead of shown.
 struct MessageCall {

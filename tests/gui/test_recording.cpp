@@ -262,7 +262,8 @@ private slots:
         QVERIFY(!form->SCFrameEdit2->isEnabled());
 
         // A good file first, then one that cannot be created: the good one is
-        // closed and no file is open, the box stays ticked.
+        // closed and no file is open, and the box is unticked again (a
+        // recording that cannot be created must not look like one).
         ChooseFile(path("good.bin"));
         QTest::mouseClick(form->SCCheckbox4, Qt::LeftButton);
         QVERIFY(RecordingFile.isOpen());
@@ -273,10 +274,15 @@ private slots:
         QCOMPARE(boxes.count(), 2);
         QCOMPARE(boxes.calls()[1].title, QStringLiteral("Error"));
         QCOMPARE(boxes.calls()[1].text, QStringLiteral("Cannot create file ") + bad);
-        QVERIFY(form->SCCheckbox4->isChecked());
+        QVERIFY(!form->SCCheckbox4->isChecked());
         QVERIFY(!RecordingFile.isOpen());
 
-        // Start with both boxes ticked stops at the file, before the socket.
+        // Start with both boxes ticked stops at the file, before the socket
+        // (ticked with the good file, then the name changed to the bad one).
+        form->SCFrameEdit4->setText(path("good.bin"));
+        QTest::mouseClick(form->SCCheckbox4, Qt::LeftButton);
+        QVERIFY(form->SCCheckbox4->isChecked());
+        form->SCFrameEdit4->setText(bad);
         const int32_t seq = AtSequence().value();
         QTest::mouseClick(form->SCButton1, Qt::LeftButton);
         QCOMPARE(boxes.count(), 3);
