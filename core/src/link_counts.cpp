@@ -1,6 +1,7 @@
 #include "kestrix/link_counts.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace kestrix {
@@ -71,7 +72,9 @@ void LinkCounter::add(uint32_t number, double seconds)
             ++summary_.gaps;
             if (gap > summary_.longestGap) {
                 summary_.longestGap = gap;
-                summary_.longestGapSeconds = std::max(0.0, seconds - previousSeconds_);
+                // Times are whole microseconds: so is the span across the gap.
+                summary_.longestGapSeconds =
+                    std::max(0.0, std::round((seconds - previousSeconds_) * 1e6) / 1e6);
             }
         }
     }

@@ -55,7 +55,7 @@ struct LinkSummary {
     uint64_t restarts = 0;      // numbers that went backwards
     uint64_t duplicates = 0;    // numbers equal to the previous one
     uint64_t longestGap = 0;    // datagrams of the largest forward gap
-    double longestGapSeconds = 0; // time across that gap (never negative)
+    double longestGapSeconds = 0; // time across that gap, whole microseconds (never negative)
     uint64_t silences = 0;        // stretches without any datagram (live only)
 };
 
