@@ -3,8 +3,11 @@
 //   kestrix_navdata info FILE
 //   kestrix_navdata show FILE (--record N | --time T)
 //   kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...
+//   kestrix_navdata find FILE CONDITION [--from N] [--all] [--json]
+//   kestrix_navdata link FILE [--json]
+//   kestrix_navdata info FILE --json
 //
-// Exit codes: 0 done; 1 "Record not found" (show); 2 bad usage, a file that
+// Exit codes: 0 done; 1 "Record not found" (show, find); 2 bad usage, a file that
 // cannot be read or is too large, or output that could not be written.
 #pragma once
 
