@@ -1,6 +1,8 @@
 // The condition language of find: the parser's table of good and bad
 // conditions, and the evaluator on a few records.
 #include "kestrix/condition.h"
+#include "kestrix/find.h"
+#include "kestrix/packet_builder.h"
 #include "kestrix/plot_fields.h"
 
 #include <QtTest>
@@ -28,6 +30,27 @@ NavdataState State(const Rec& r)
     s.Demo.altitude = r.altitude;
     s.Demo.ctrl_state = r.ctrlState;
     s.Demo.theta = r.theta;
+    return s;
+}
+
+// A stream of the fixture's records, each a packet with Demo and Time
+// (record k at k + 1 seconds), numbered 1, 2, 5, ... (a gap of 2 in front of
+// record 2), with an untimed packet in front of record 3.
+std::vector<uint8_t> Stream(std::span<const Rec> records)
+{
+    std::vector<uint8_t> s;
+    uint32_t number = 0;
+    for (std::size_t k = 0; k < records.size(); ++k) {
+        NavdataState st = State(records[k]);
+        number += k == 2 ? 3 : 1;
+        if (k == 3) {
+            const auto p = PacketBuilder(0, ++number).record(st, 0).checksum().take();
+            s.insert(s.end(), p.begin(), p.end());
+        }
+        st.Time.time = MakeTimeWord(uint32_t(k + 1), 0);
+        const auto p = PacketBuilder(0, number).record(st, 0).record(st, 1).checksum().take();
+        s.insert(s.end(), p.begin(), p.end());
+    }
     return s;
 }
 
@@ -163,6 +186,58 @@ private slots:
             QCOMPARE(got, matches);
             c->restart();
         }
+    }
+
+    // The search over a stream: every record from the first is evaluated,
+    // matches at or after `from` reported in order, with their times.
+    void findsRecords_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QList<int>>("matches");
+        QTest::newRow("threshold") << "Demo.altitude >= 1000" << 0 << QList<int>{2, 3, 4};
+        QTest::newRow("from 3") << "Demo.altitude >= 1000" << 3 << QList<int>{3, 4};
+        QTest::newRow("changes at from compares with the record in front") << "Demo.ctrl_state changes" << 2
+                                                                           << QList<int>{2, 4};
+        QTest::newRow("link gap") << "Link.gap > 0" << 0 << QList<int>{2};
+        QTest::newRow("untimed packet in front of record 3 counted") << "Link.packet == 7" << 0 << QList<int>{3};
+        QTest::newRow("none") << "Demo.altitude > 5000" << 0 << QList<int>{};
+    }
+    void findsRecords()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, from);
+        QFETCH(QList<int>, matches);
+        ConditionError error;
+        std::optional<Condition> c = Condition::Parse(text.toStdString(), error);
+        QVERIFY2(c.has_value(), error.message.c_str());
+        const std::vector<uint8_t> s = Stream(kRecords);
+        QList<int> got;
+        std::size_t lastProgress = 0;
+        const FindEnd end = FindRecords(
+            s, *c, from,
+            [&](const FindMatch& m) {
+                got.push_back(m.record);
+                return m.time == double(m.record + 1);
+            },
+            nullptr, [&](std::size_t done) { lastProgress = done; }, 64);
+        QCOMPARE(end, FindEnd::Searched);
+        QCOMPARE(got, matches);
+        QCOMPARE(lastProgress, s.size());
+    }
+
+    void findStopsAndCancels()
+    {
+        ConditionError error;
+        std::optional<Condition> c = Condition::Parse("Demo.altitude >= 0", error);
+        const std::vector<uint8_t> s = Stream(kRecords);
+        int calls = 0;
+        QCOMPARE(FindRecords(s, *c, 1, [&](const FindMatch& m) { ++calls; return m.record < 2; }), FindEnd::Stopped);
+        QCOMPARE(calls, 2);
+        std::atomic<bool> cancel{true};
+        calls = 0;
+        QCOMPARE(FindRecords(s, *c, 0, [&](const FindMatch&) { ++calls; return true; }, &cancel), FindEnd::Cancelled);
+        QCOMPARE(calls, 0);
     }
 };
 

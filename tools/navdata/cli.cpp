@@ -3,6 +3,7 @@
 #include "kestrix/condition.h"
 #include "kestrix/decoder.h"
 #include "kestrix/field_text.h"
+#include "kestrix/find.h"
 #include "kestrix/link_counts.h"
 #include "kestrix/plot_fields.h"
 #include "kestrix/replay.h"
@@ -391,32 +392,6 @@ void PutJsonKey(BlockWriter& w, std::string_view key, bool first = false)
     w.put("\":");
 }
 
-// The replay walk, telling for each packet whether it is a record (carries a
-// time), its time (a packet without one has the previous one's), and, when
-// `link` is given, counting its packet number there first.
-template <class F>
-void WalkPackets(ByteSpan stream, NavdataDecoder& d, LinkCounter* link, F&& perPacket)
-{
-    int32_t cursor = 0;
-    int32_t from = 0; // where the decode of the packet just walked began
-    double time = 0;
-    ReplayStream(stream, d, cursor, [&](auto next) {
-        if (next < 0)
-            return;
-        const bool isRecord = d.recordTime > 0;
-        if (isRecord)
-            time = d.recordTime;
-        d.recordTime = 0;
-        if (link) {
-            if (const std::optional<uint32_t> number = PacketNumberFrom(stream, from))
-                link->add(*number, time);
-        }
-        from = int32_t(next);
-        perPacket(isRecord, time);
-    });
-}
-
-struct StopWalk {};
 
 int ReadOrFail(std::string_view path, StreamBuffer& file, std::ostream& err)
 {
@@ -431,25 +406,11 @@ int ReadOrFail(std::string_view path, StreamBuffer& file, std::ostream& err)
 int RunFind(const StreamBuffer& file, Condition& condition, std::string_view text, int32_t from, bool all,
             bool json, std::ostream& out, std::ostream& err)
 {
-    NavdataDecoder d;
-    LinkCounter link;
-    std::vector<std::pair<int32_t, double>> matches;
-    int32_t record = -1;
-    try {
-        WalkPackets(file.span(), d, condition.usesLink() ? &link : nullptr, [&](bool isRecord, double time) {
-            if (!isRecord)
-                return;
-            ++record;
-            // Every record is evaluated, so that "changes" compares with the
-            // record in front even at --from.
-            if (condition.evaluate(d.state, link.values()) && record >= from) {
-                matches.emplace_back(record, time);
-                if (!all)
-                    throw StopWalk{};
-            }
-        });
-    } catch (const StopWalk&) {
-    }
+    std::vector<FindMatch> matches;
+    FindRecords(file.span(), condition, from, [&](const FindMatch& m) {
+        matches.push_back(m);
+        return all;
+    });
 
     BlockWriter w(out, 1 << 16);
     if (json) {
@@ -468,18 +429,18 @@ int RunFind(const StreamBuffer& file, Condition& condition, std::string_view tex
             if (k)
                 w.put(',');
             w.put("{\"record\":");
-            w.number(uint64_t(matches[k].first));
+            w.number(uint64_t(matches[k].record));
             w.put(",\"time\":");
-            PutJsonNumber(w, matches[k].second);
+            PutJsonNumber(w, matches[k].time);
             w.put('}');
         }
         w.put("]}\n");
     } else {
         w.put("record,time\n");
-        for (const auto& [r, t] : matches) {
-            w.number(uint64_t(r));
+        for (const FindMatch& m : matches) {
+            w.number(uint64_t(m.record));
             w.put(',');
-            w.number(t);
+            w.number(m.time);
             w.put('\n');
         }
     }
@@ -495,7 +456,7 @@ int RunLink(const StreamBuffer& file, bool json, std::ostream& out)
 {
     NavdataDecoder d;
     LinkCounter link;
-    WalkPackets(file.span(), d, &link, [](bool, double) {});
+    WalkPackets(file.span(), d, &link, [](bool, double, auto) {});
     const LinkSummary& s = link.summary();
 
     BlockWriter w(out, 1 << 16);
@@ -552,7 +513,7 @@ int RunInfoJson(const StreamBuffer& file, std::ostream& out)
     uint64_t records = 0;
     double firstTime = 0;
     double lastTime = 0;
-    WalkPackets(file.span(), d, nullptr, [&](bool isRecord, double time) {
+    WalkPackets(file.span(), d, nullptr, [&](bool isRecord, double time, auto) {
         ++packets;
         if (isRecord) {
             if (records == 0)
@@ -628,7 +589,7 @@ int RunCsvWithLink(const StreamBuffer& file, std::span<const std::string_view> k
 
     NavdataDecoder d;
     LinkCounter link;
-    WalkPackets(file.span(), d, &link, [&](bool, double) {
+    WalkPackets(file.span(), d, &link, [&](bool, double, auto) {
         const uint32_t timeWord = d.state.Time.time;
         if (timeWord == 0)
             return;
