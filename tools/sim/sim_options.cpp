@@ -169,6 +169,10 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& out, std::st
             speedGiven = true;
         }
     }
+    if (!out.replayPath.empty() && out.hostile > 0.0) {
+        error = "--hostile does not apply to --replay: a replay sends the recording as it is";
+        return false;
+    }
     if (out.replayPath.empty() && (speedGiven || out.loop)) {
         error = std::string(speedGiven ? "--speed" : "--loop") + " needs --replay FILE";
         return false;
@@ -197,7 +201,8 @@ Options:
                   probability P (default 0)
   --log FILE      log every datagram received (format below)
   --replay FILE   send the datagrams of a recording (the recorder's file
-                  format) instead of the synthetic flight (see Replay below)
+                  format) instead of the synthetic flight (see Replay below);
+                  --rate and --demo-rate then have no effect
   --speed X       replay: record times divided by X (default 1)
   --loop          replay: start over at the end instead of exiting
   -h, --help      this text
