@@ -109,25 +109,37 @@ int Wait(pid_t pid)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Median wall time in ms of kestrix_navdata ARGS, or NaN when its exit code
-// is not `expected`.
+// Wall time in ms of one run of kestrix_navdata ARGS, or NaN when its exit
+// code is not `expected`.
 double TimeTool(const std::vector<std::string>& args, int expected)
 {
-    std::vector<double> ms;
-    for (int r = 0; r < kRuns; ++r) {
-        std::vector<std::string> full = {KESTRIX_NAVDATA_EXE};
-        full.insert(full.end(), args.begin(), args.end());
-        const auto t0 = Clock::now();
-        const int rc = Wait(Spawn(full, true, true));
-        const auto t1 = Clock::now();
-        if (rc != expected) {
-            std::fprintf(stderr, "kestrix_navdata %s exited with %d\n", args[0].c_str(), rc);
-            return NAN;
-        }
-        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    std::vector<std::string> full = {KESTRIX_NAVDATA_EXE};
+    full.insert(full.end(), args.begin(), args.end());
+    const auto t0 = Clock::now();
+    const int rc = Wait(Spawn(full, true, true));
+    const auto t1 = Clock::now();
+    if (rc != expected) {
+        std::fprintf(stderr, "kestrix_navdata %s exited with %d\n", args[0].c_str(), rc);
+        return NAN;
     }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    return std::chrono::duration<double, std::milli>(t1 - t0).count();
+}
+
+// The commands run in turn, kRuns rounds, so that a machine whose load
+// changes meanwhile weighs on all of them alike; the median of each.
+std::vector<double> TimeInTurn(const std::vector<std::pair<std::vector<std::string>, int>>& commands)
+{
+    std::vector<std::vector<double>> ms(commands.size());
+    for (int r = 0; r < kRuns; ++r)
+        for (std::size_t c = 0; c < commands.size(); ++c)
+            ms[c].push_back(TimeTool(commands[c].first, commands[c].second));
+    std::vector<double> medians;
+    for (std::vector<double>& m : ms) {
+        std::sort(m.begin(), m.end());
+        medians.push_back(std::any_of(m.begin(), m.end(), [](double v) { return std::isnan(v); }) ? NAN
+                                                                                                   : m[m.size() / 2]);
+    }
+    return medians;
 }
 
 const char* Verdict(bool ok)
@@ -220,14 +232,15 @@ int main()
         std::fprintf(stderr, "cannot write the streams in %s\n", dir.c_str());
         return 1;
     }
-    std::printf("  %s: %.1f MB; median of %d runs each, the file in the page cache\n\n", file.c_str(),
+    std::printf("  %s: %.1f MB; median of %d rounds, the commands in turn, the file in the page cache\n\n", file.c_str(),
                 double(kPackets) * double(kFullPacketSize) / 1e6, kRuns);
 
-    const double info = TimeTool({"info", file}, 0);
-    const double find = TimeTool({"find", file, "Demo.altitude < -1"}, 1);
-    const double findLink = TimeTool({"find", file, "Demo.altitude < -1 and Link.gap > 0"}, 1);
-    const double findAll = TimeTool({"find", file, "Demo.altitude == 4999", "--all"}, 0);
-    const double link = TimeTool({"link", file}, 0);
+    const std::vector<double> t = TimeInTurn({{{"info", file}, 0},
+                                              {{"find", file, "Demo.altitude < -1"}, 1},
+                                              {{"find", file, "Demo.altitude < -1 and Link.gap > 0"}, 1},
+                                              {{"find", file, "Demo.altitude == 4999", "--all"}, 0},
+                                              {{"link", file}, 0}});
+    const double info = t[0], find = t[1], findLink = t[2], findAll = t[3], link = t[4];
 
     std::printf("  kestrix_navdata info                       %8.1f ms     (reference)\n", info);
     std::printf("  find, never true                           %8.1f ms     %.2f x info, target <= %.1f x: %s\n", find,
