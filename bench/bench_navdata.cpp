@@ -6,11 +6,11 @@
 //
 // Targets: load <= 500 ms with peak memory <= file + 64 MB; a step <= 15 ms,
 // the step at 199,990 at most twice the step at 10; a seek <= 1 ms.
-#include "loaded_stream.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "ui_thread.h"
-#include "widgets.h"
+#include "session/loaded_stream.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/ui_thread.h"
+#include "kit/widgets.h"
 
 #include "kestrix/packet_builder.h"
 

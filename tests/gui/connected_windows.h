@@ -5,10 +5,10 @@
 
 #include "support.h"
 
-#include "atsamples.h"
-#include "joystick.h"
-#include "main.h"
-#include "shared_state.h"
+#include "control/atsamples.h"
+#include "control/joystick.h"
+#include "control/main.h"
+#include "kit/shared_state.h"
 
 #include <QtTest>
 

@@ -6,12 +6,12 @@
 // QT_QPA_PLATFORM=offscreen.
 #include "support.h"
 
-#include "graph.h"
-#include "joystick.h"
-#include "main.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "widgets.h"
+#include "plot/graph.h"
+#include "control/joystick.h"
+#include "control/main.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/widgets.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "support.h"
 
-#include "messages.h"
+#include "kit/messages.h"
 
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"

@@ -3,7 +3,7 @@
 // the simulator process and small helpers.
 #pragma once
 
-#include "application.h"
+#include "app/application.h"
 #include "kestrix/link/link_config.h"
 
 #include <QByteArray>

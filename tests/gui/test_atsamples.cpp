@@ -3,7 +3,7 @@
 // stand-in drone on 127.0.0.2:5556.
 #include "connected_windows.h"
 
-#include "widgets.h"
+#include "kit/widgets.h"
 
 #include "kestrix/link/at_channel.h"
 

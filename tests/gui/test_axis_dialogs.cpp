@@ -3,13 +3,13 @@
 // applies, and "Cancel".
 #include "support.h"
 
-#include "bottomaxis.h"
-#include "chart_axis.h"
-#include "graph.h"
-#include "graph_series.h"
-#include "leftaxis.h"
-#include "shared_state.h"
-#include "widgets.h"
+#include "plot/bottomaxis.h"
+#include "plot/chart_axis.h"
+#include "plot/graph.h"
+#include "plot/graph_series.h"
+#include "plot/leftaxis.h"
+#include "kit/shared_state.h"
+#include "kit/widgets.h"
 
 #include "kestrix/packet_builder.h"
 

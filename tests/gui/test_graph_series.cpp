@@ -3,9 +3,9 @@
 // the live scroll window, colours and drawing order.
 #include "support.h"
 
-#include "chart_axis.h"
-#include "graph_series.h"
-#include "shared_state.h"
+#include "plot/chart_axis.h"
+#include "plot/graph_series.h"
+#include "kit/shared_state.h"
 
 #include "kestrix/packet_builder.h"
 

@@ -4,15 +4,15 @@
 // window switches call.
 #include "support.h"
 
-#include "bottomaxis.h"
-#include "chart_axis.h"
-#include "graph.h"
-#include "graph_series.h"
-#include "leftaxis.h"
-#include "loaded_stream.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "widgets.h"
+#include "plot/bottomaxis.h"
+#include "plot/chart_axis.h"
+#include "plot/graph.h"
+#include "plot/graph_series.h"
+#include "plot/leftaxis.h"
+#include "session/loaded_stream.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/widgets.h"
 
 #include "kestrix/packet_builder.h"
 
@@ -395,7 +395,7 @@ private slots:
 
         LoadThreeRecords();
         graph->SCButton5Click();
-        emit navdata->drawGraphRequested();
+        emit Recording().loaded();
         QCOMPARE(PointCount(SeriesList[0]), 4);
         QCOMPARE(StreamCursor, -1);
         QCOMPARE(messages->count(), 1);

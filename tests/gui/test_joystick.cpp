@@ -3,7 +3,7 @@
 // 127.0.0.2:5556.
 #include "connected_windows.h"
 
-#include "widgets.h"
+#include "kit/widgets.h"
 
 #include <QtTest>
 

@@ -6,8 +6,8 @@
 // the test is skipped.
 #include "support.h"
 
-#include "main.h"
-#include "widgets.h"
+#include "control/main.h"
+#include "kit/widgets.h"
 
 #include "kestrix/link/at_channel.h"
 

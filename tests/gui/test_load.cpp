@@ -3,8 +3,8 @@
 // reach the file, in order.
 #include "support.h"
 
-#include "main.h"
-#include "widgets.h"
+#include "control/main.h"
+#include "kit/widgets.h"
 
 #include "kestrix/decoder.h"
 #include "kestrix/link/navdata_channel.h"

@@ -2,8 +2,8 @@
 // Send button, against a stand-in drone on 127.0.0.2.
 #include "support.h"
 
-#include "main.h"
-#include "widgets.h"
+#include "control/main.h"
+#include "kit/widgets.h"
 
 #include "kestrix/at_commands.h"
 #include "kestrix/link/at_channel.h"

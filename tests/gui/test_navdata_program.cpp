@@ -3,13 +3,13 @@
 // NavData, Graph and main windows.
 #include "support.h"
 
-#include "graph.h"
-#include "loaded_stream.h"
-#include "main.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "ui_thread.h"
-#include "widgets.h"
+#include "plot/graph.h"
+#include "session/loaded_stream.h"
+#include "control/main.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "kit/ui_thread.h"
+#include "kit/widgets.h"
 
 #include "kestrix/packet_builder.h"
 

@@ -2,15 +2,15 @@
 // recorded stream and every navigation handler.
 #include "support.h"
 
-#include "decode_action.h"
-#include "graph.h"
-#include "loaded_stream.h"
-#include "main.h"
-#include "shared_state.h"
-#include "tags.h"
-#include "tags_layout.h"
-#include "ui_thread.h"
-#include "widgets.h"
+#include "kit/decode_action.h"
+#include "plot/graph.h"
+#include "session/loaded_stream.h"
+#include "control/main.h"
+#include "kit/shared_state.h"
+#include "navdata/tags.h"
+#include "navdata/tags_layout.h"
+#include "kit/ui_thread.h"
+#include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
 #include "kestrix/packet_builder.h"
@@ -102,7 +102,7 @@ private slots:
         ResetSharedState();
         messages = std::make_unique<MessageRecorder>();
         form = std::make_unique<TForm4>();
-        redraws = std::make_unique<QSignalSpy>(form.get(), &TForm4::drawGraphRequested);
+        redraws = std::make_unique<QSignalSpy>(&Recording(), &RecordingSession::loaded);
     }
     void cleanup()
     {

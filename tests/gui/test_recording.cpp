@@ -2,8 +2,8 @@
 // recording controls and their failures.
 #include "support.h"
 
-#include "main.h"
-#include "widgets.h"
+#include "control/main.h"
+#include "kit/widgets.h"
 
 #include "kestrix/link/at_channel.h"
 #include "kestrix/link/navdata_channel.h"

@@ -2,14 +2,14 @@
 // main window, start-up failures, and errors escaping handlers.
 #include "support.h"
 
-#include "application.h"
-#include "atsamples.h"
-#include "bottomaxis.h"
-#include "graph.h"
-#include "joystick.h"
-#include "leftaxis.h"
-#include "main.h"
-#include "tags.h"
+#include "app/application.h"
+#include "control/atsamples.h"
+#include "plot/bottomaxis.h"
+#include "plot/graph.h"
+#include "control/joystick.h"
+#include "plot/leftaxis.h"
+#include "control/main.h"
+#include "navdata/tags.h"
 
 #include <QMouseEvent>
 #include <QProcessEnvironment>

@@ -2,9 +2,9 @@
 // 127.0.0.2 (ports 5554 and 5556).
 #include "support.h"
 
-#include "main.h"
-#include "tags.h"
-#include "widgets.h"
+#include "control/main.h"
+#include "navdata/tags.h"
+#include "kit/widgets.h"
 
 #include "kestrix/link/at_channel.h"
 #include "kestrix/packet_builder.h"

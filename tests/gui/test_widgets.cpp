@@ -1,7 +1,7 @@
 // The widget set: what the windows rely on.
 #include "support.h"
 
-#include "widgets.h"
+#include "kit/widgets.h"
 
 #include <QLabel>
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 // flight settings, against a stand-in drone on 127.0.0.2:5556.
 #include "connected_windows.h"
 
-#include "widgets.h"
+#include "kit/widgets.h"
 
 #include <QtTest>
 

@@ -1,8 +1,0 @@
-// Program entry: no arguments; returns when the main window is closed.
-#include "application.h"
-
-int main(int argc, char** argv)
-{
-    kestrix::gui::KestrixApplication app(argc, argv);
-    return kestrix::gui::RunDiagnostics(app);
-}

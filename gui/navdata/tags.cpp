@@ -1,0 +1,318 @@
+#include "navdata/tags.h"
+
+#include "kit/decode_action.h"
+#include "kit/messages.h"
+#include "kit/shared_state.h"
+#include "kit/widgets.h"
+#include "kit/window_events.h"
+#include "navdata/tags_layout.h"
+#include "session/thread.h"
+
+#include "kestrix/field_text.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+
+#include <algorithm>
+#include <limits>
+
+namespace kestrix::gui {
+
+TForm4* Form4 = nullptr;
+
+namespace {
+
+int32_t toInt32(qint64 v)
+{
+    return int32_t(std::clamp<qint64>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+// The separator of the user's regional settings, as the field texts write it.
+char localeDecimalSeparator()
+{
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 0x80 ? char(point.at(0).unicode()) : '.';
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- creation
+
+TForm4::TForm4(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("Form4"));
+    Form4 = this;
+    buildControls();
+    connectSession();
+    Windows().registerWindow(WindowKind::NavData, this);
+}
+
+TForm4::~TForm4()
+{
+    Windows().navdataGroup.clear();
+    if (Form4 == this) {
+        Form4 = nullptr;
+    }
+}
+
+void TForm4::buildControls()
+{
+    setWindowTitle(QStringLiteral("NavData"));
+    setAccessibleName(QStringLiteral("NavData"));
+    setFont(QFont(QStringLiteral("Sans Serif"), 8));
+
+    NavDataControls c = BuildNavDataPanel(this);
+    Panel1 = c.panel;
+    SCButton1 = c.open;
+    SCEditRecordsCount = c.recordsCount;
+    SCButton6 = c.goRecord;
+    SCEditTime = c.time;
+    SCButton5 = c.goTime;
+    SCButton2 = c.previous;
+    SCButton4 = c.next;
+    SCCheckbox1 = c.graph;
+    SCCheckbox2 = c.live;
+
+    SCPageControl1 = new TSCPageControl(this);
+    SCPageControl1->setObjectName(QStringLiteral("SCPageControl1"));
+    SCPageControl1->setAccessibleName(QStringLiteral("NavData records"));
+    fieldEdits_ = BuildNavDataTabs(SCPageControl1);
+
+    SCStatusBar1 = new TSCStatusBar(this);
+    SCStatusBar1->setObjectName(QStringLiteral("SCStatusBar1"));
+    SCStatusBar1->setAccessibleName(QStringLiteral("Status"));
+    SCStatusBar1->setSizeGripEnabled(false);
+    SCStatusBar1->addPanel(0);
+
+    PopupMenu1 = BuildNavDataPopupMenu(this, [this](int item) { DemoClick(item); });
+    SCPageControl1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(SCPageControl1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { PopupMenu1->popup(SCPageControl1->mapToGlobal(p)); });
+
+    LayOutNavDataWindow(this, Panel1, SCPageControl1, SCStatusBar1);
+
+    connect(SCButton1, &QPushButton::clicked, this, Guarded(this, [this] { SCButton1Click(); }));
+    connect(SCButton6, &QPushButton::clicked, this, Guarded(this, [this] { SCButton6Click(); }));
+    connect(SCButton5, &QPushButton::clicked, this, Guarded(this, [this] { SCButton5Click(); }));
+    connect(SCButton2, &QPushButton::clicked, this, Guarded(this, [this] { SCButton2Click(); }));
+    connect(SCButton4, &QPushButton::clicked, this, Guarded(this, [this] { SCButton4Click(); }));
+    connect(SCCheckbox1, &QCheckBox::toggled, this, Guarded(this, [this] { SCCheckbox1Click(); }));
+}
+
+void TForm4::connectSession()
+{
+    connect(&Recording(), &RecordingSession::loadStarted, this, Guarded(this, [this] { loadStarted(); }));
+    connect(&Recording(), &RecordingSession::loaded, this, &TForm4::loaded);
+    connect(&Recording(), &RecordingSession::loadFailed, this, &TForm4::loadFailed);
+    // A click on a plotted point.
+    connect(&Recording(), &RecordingSession::timeRequested, this, [this](double t) { goToTime(t); });
+    // Closing the Graph window unticks "graph".
+    connect(&Windows(), &WindowEvents::closedByOperator, this, [this](WindowKind kind) {
+        if (kind == WindowKind::Graph) {
+            SCCheckbox1->setChecked(false);
+        }
+    });
+    // The record group a dropped field edit belongs to.
+    Windows().navdataGroup = activeTabCaption();
+    connect(SCPageControl1, &QTabWidget::currentChanged, this,
+            [this] { Windows().navdataGroup = activeTabCaption(); });
+    // Live passes refresh the field edits while "live" is enabled and ticked.
+    SetLiveFieldsTarget(
+        this, [this] { return SCCheckbox2->isEnabled() && SCCheckbox2->isChecked(); },
+        [this] { ShowNavdataFields(); });
+}
+
+// ------------------------------------------------------------ field texts
+
+void TForm4::ShowNavdataFields()
+{
+    try {
+        SCEditTime->setValue(NavdataTimeToSeconds(Navdata.state.Time.time));
+        NavdataFieldTexts(Navdata.state, localeDecimalSeparator(), texts_);
+        const std::size_t n = std::min(texts_.size(), fieldEdits_.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            const QString text = QString::fromLatin1(texts_[i].data(), qsizetype(texts_[i].size()));
+            if (fieldEdits_[i]->text() != text) {
+                fieldEdits_[i]->setText(text);
+                fieldEdits_[i]->setCursorPosition(0); // show the leading digits
+            }
+        }
+    } catch (...) {
+        // The edits not reached keep their texts; nothing is reported.
+    }
+}
+
+// ------------------------------------------------------------- navigation
+
+void TForm4::SCButton6Click()
+{
+    DecodeAction action;
+    const qint64 wanted = SCEditRecordsCount->value();
+    const int32_t i = SeekRecordByIndex(toInt32(wanted));
+    if (i == wanted) {
+        ShowNavdataFields();
+    } else {
+        ShowMessage(nullptr, QStringLiteral("Error"), QStringLiteral("Record not found"));
+    }
+}
+
+void TForm4::SCButton5Click()
+{
+    DecodeAction action;
+    const int32_t i = SeekRecordByTime(SCEditTime->value());
+    if (i < 0) {
+        ShowMessage(nullptr, QStringLiteral("Error"), QStringLiteral("Record not found"));
+        return;
+    }
+    ShowNavdataFields();
+    SCEditRecordsCount->setValue(i);
+}
+
+void TForm4::SCButton2Click()
+{
+    const qint64 n = SCEditRecordsCount->value();
+    if (n <= 0) {
+        return;
+    }
+    DecodeAction action;
+    SCEditRecordsCount->setValue(n - 1);
+    SeekRecordByIndex(toInt32(n - 1));
+    ShowNavdataFields();
+}
+
+void TForm4::SCButton4Click()
+{
+    const qint64 n = SCEditRecordsCount->value();
+    if (n < 0) {
+        return;
+    }
+    DecodeAction action;
+    SCEditRecordsCount->setValue(n + 1);
+    if (SeekRecordByIndex(toInt32(n + 1)) == n + 1) {
+        ShowNavdataFields();
+    } else {
+        SCEditRecordsCount->setValue(n);
+    }
+}
+
+void TForm4::goToTime(double t)
+{
+    SCEditTime->setValue(t);
+    SCButton5Click();
+}
+
+void TForm4::DemoClick(int item)
+{
+    SCPageControl1->setTabOrientation(QTabWidget::West);
+    SCPageControl1->setActivePageIndex(item);
+    SCPageControl1->setTabOrientation(QTabWidget::North);
+}
+
+QString TForm4::activeTabCaption() const
+{
+    return SCPageControl1->tabText(SCPageControl1->activePageIndex());
+}
+
+// ------------------------------------------------------------ windows
+
+void TForm4::SCCheckbox1Click()
+{
+    emit Windows().graphShowRequested(SCCheckbox1->isChecked());
+}
+
+void TForm4::closeEvent(QCloseEvent* e)
+{
+    e->accept();
+    hide();
+    emit Windows().closedByOperator(WindowKind::NavData);
+}
+
+void TForm4::setOpenEnabled(bool enabled)
+{
+    openEnabled_ = enabled;
+    SCButton1->setEnabled(enabled && !isLoading());
+}
+
+void TForm4::setStatusText(const QString& text)
+{
+    SCStatusBar1->setPanelFlashing(0, false);
+    SCStatusBar1->setPanelText(0, text);
+}
+
+// ---------------------------------------------------------------- loading
+
+void TForm4::SCButton1Click()
+{
+    if (isLoading()) {
+        return;
+    }
+    std::optional<QString> chosen;
+    if (OpenFileNameProvider) {
+        chosen = OpenFileNameProvider();
+    } else {
+        if (!OpenDialog1) {
+            OpenDialog1 = new QFileDialog(this);
+            OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+            OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+            OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+            OpenDialog1->setOption(QFileDialog::DontUseNativeDialog, true);
+        }
+        if (OpenDialog1->exec() == QDialog::Accepted && !OpenDialog1->selectedFiles().isEmpty()) {
+            chosen = OpenDialog1->selectedFiles().constFirst();
+        }
+    }
+    if (chosen && !chosen->isEmpty()) {
+        startLoad(*chosen);
+    }
+}
+
+void TForm4::setFieldEditsEnabled(bool enabled)
+{
+    for (TSCFrameEdit* e : findChildren<TSCFrameEdit*>()) {
+        e->setEnabled(enabled);
+    }
+}
+
+void TForm4::startLoad(const QString& path)
+{
+    Recording().load(path);
+}
+
+void TForm4::loadStarted()
+{
+    setFieldEditsEnabled(false);
+    SCStatusBar1->setPanelFlashing(0, true);
+    SCStatusBar1->setPanelText(0, QStringLiteral("Loading from file \"%1\"..., please wait").arg(LoadedFileName));
+    SCButton1->setEnabled(false);
+}
+
+void TForm4::loadFailed(const QString& error)
+{
+    SCButton1->setEnabled(openEnabled_);
+    SCStatusBar1->setPanelFlashing(0, false);
+    SCStatusBar1->setPanelText(0, QStringLiteral("Load failed: \"%1\"").arg(LoadedFileName));
+    setFieldEditsEnabled(true);
+    emit loadFinished(false);
+    ShowErrorBox(this, error);
+}
+
+void TForm4::loaded()
+{
+    SCButton1->setEnabled(openEnabled_);
+    // Runs inside the load's decode action (the recording session's).
+    if (SeekRecordByIndex(0) >= 0) {
+        SCEditRecordsCount->setValue(0);
+        SCEditTime->setValue(Navdata.recordTime);
+        ShowNavdataFields();
+    }
+    SCStatusBar1->setPanelFlashing(0, false);
+    SCStatusBar1->setPanelText(0, QStringLiteral("File loaded: \"%1\"").arg(LoadedFileName));
+    setFieldEditsEnabled(true);
+    emit loadFinished(true);
+}
+
+} // namespace kestrix::gui

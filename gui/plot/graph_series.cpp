@@ -1,0 +1,471 @@
+#include "plot/graph_series.h"
+
+#include "plot/chart_axis.h"
+#include "kestrix/replay.h"
+#include "kit/shared_state.h"
+
+#include <QLocale>
+#include <qcustomplot.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace kestrix::gui {
+
+const std::array<QColor, 11> SeriesPalette = {
+    QColor(255, 0, 0),   // red
+    QColor(0, 128, 0),   // green
+    QColor(0, 0, 255),   // blue
+    QColor(128, 0, 0),   // maroon
+    QColor(128, 128, 0), // olive
+    QColor(0, 0, 128),   // navy
+    QColor(128, 0, 128), // purple
+    QColor(0, 128, 128), // teal
+    QColor(0, 0, 0),     // black
+    QColor(0, 255, 0),   // lime
+    QColor(255, 0, 255), // fuchsia
+};
+
+QColor SeriesColour(int n)
+{
+    const int size = int(SeriesPalette.size());
+    return SeriesPalette[std::size_t(((std::max(n, 1) - 1) % size))];
+}
+
+GraphBusyGuard::GraphBusyGuard()
+{
+    ++GraphBusy;
+}
+
+GraphBusyGuard::~GraphBusyGuard()
+{
+    if (GraphBusy > 0) {
+        --GraphBusy;
+    }
+}
+
+// ------------------------------------------------------------ SeriesList
+
+namespace {
+// The series model SeriesList shows: the one created last that still exists.
+std::vector<const GraphSeries*> models;
+} // namespace
+
+const SeriesListView SeriesList;
+
+std::size_t SeriesListView::size() const
+{
+    return models.empty() ? 0 : models.back()->fields_.size();
+}
+
+QCPGraph* SeriesListView::operator[](std::size_t i) const
+{
+    return models.back()->fields_[i].series;
+}
+
+SeriesListView::operator std::vector<QCPGraph*>() const
+{
+    std::vector<QCPGraph*> out;
+    for (QCPGraph* g : *this) {
+        out.push_back(g);
+    }
+    return out;
+}
+
+// ------------------------------------------------------------ null points
+
+namespace {
+
+// A quiet NaN whose low mantissa bits are set. A float NaN widened to double
+// has its low 29 mantissa bits clear, and integers never give a NaN, so no
+// catalogue value (times a multiplier) carries this payload.
+constexpr uint64_t kNullBits = 0x7FF800004E554C4Cull;
+
+} // namespace
+
+double NullPointValue()
+{
+    return std::bit_cast<double>(kNullBits);
+}
+
+bool IsNullPoint(double storedValue)
+{
+    return std::bit_cast<uint64_t>(storedValue) == kNullBits;
+}
+
+int PointCount(const QCPGraph* series)
+{
+    return series->data()->size();
+}
+
+double PointX(const QCPGraph* series, int k)
+{
+    return series->data()->at(k)->key;
+}
+
+double PointY(const QCPGraph* series, int k)
+{
+    return ReadBackValue(series->data()->at(k)->value);
+}
+
+bool PointIsNull(const QCPGraph* series, int k)
+{
+    return IsNullPoint(series->data()->at(k)->value);
+}
+
+// ------------------------------------------------------------ multipliers
+
+namespace {
+
+QLocale NumberLocale()
+{
+    QLocale l;
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    return l;
+}
+
+} // namespace
+
+QString MultiplierText(double value)
+{
+    return NumberLocale().toString(value, 'g', 15);
+}
+
+double MultiplierValue(const QString& text)
+{
+    return NumberLocale().toDouble(text);
+}
+
+// ------------------------------------------------------------ point rules
+
+namespace {
+
+bool KeyLess(const QCPGraphData& a, const QCPGraphData& b)
+{
+    return a.key < b.key;
+}
+
+// A series on the chart, and what is known of its range.
+class ChartPoints {
+public:
+    ChartPoints(QCPGraph* g, GraphSeries::ValueRange& range) : d_(*g->data()), range_(range) {}
+
+    int count() const { return d_.size(); }
+    double y(int k) const { return ReadBackValue(d_.at(k)->value); }
+
+    void insert(double x, double stored)
+    {
+        range_.include(stored);
+        const bool append = d_.isEmpty() || x >= (d_.constEnd() - 1)->key;
+        d_.add(QCPGraphData(x, stored));
+        if (!append) {
+            // The chart put it before its equals; move it behind them.
+            const QCPGraphData probe(x, 0);
+            const auto lo = std::lower_bound(d_.begin(), d_.end(), probe, KeyLess);
+            const auto hi = std::upper_bound(lo, d_.end(), probe, KeyLess);
+            std::rotate(lo, lo + 1, hi);
+        }
+    }
+
+    void removeAt(int k)
+    {
+        // The chart removes the first point of a given x: move point k there
+        // by shifting its equals (same x) one place up.
+        const auto at = d_.begin() + k;
+        const auto lo = std::lower_bound(d_.begin(), at, *at, KeyLess);
+        std::rotate(lo, at, at + 1);
+        d_.remove(lo->key);
+        range_.known = false;
+    }
+
+private:
+    QCPGraphDataContainer& d_;
+    GraphSeries::ValueRange& range_;
+};
+
+// The first points of a series during a bulk replay.
+class VectorPoints {
+public:
+    explicit VectorPoints(std::vector<QCPGraphData>& v) : v_(v) {}
+
+    int count() const { return int(v_.size()); }
+    double y(int k) const { return ReadBackValue(v_[std::size_t(k)].value); }
+
+    void insert(double x, double stored)
+    {
+        const QCPGraphData p(x, stored);
+        v_.insert(std::upper_bound(v_.begin(), v_.end(), p, KeyLess), p);
+    }
+
+    void removeAt(int k) { v_.erase(v_.begin() + k); }
+
+private:
+    std::vector<QCPGraphData>& v_;
+};
+
+// One pass for one series: a null point while it holds fewer than two
+// points, the value point when the key has an entry, and at five points the
+// first point dropped and the point now at index 3 repeated at x.
+template <class Points>
+void AddSeriesPoints(Points& p, double x, bool hasValue, double value)
+{
+    if (p.count() < 2) {
+        p.insert(x, NullPointValue());
+    }
+    if (hasValue) {
+        p.insert(x, value);
+    }
+    if (p.count() == 5) {
+        p.removeAt(0);
+        p.insert(x, p.y(3));
+    }
+}
+
+} // namespace
+
+// ------------------------------------------------------------ GraphSeries
+
+void GraphSeries::ValueRange::include(double v)
+{
+    if (!known || !std::isfinite(v)) {
+        return;
+    }
+    lower = any ? std::min(lower, v) : v;
+    upper = any ? std::max(upper, v) : v;
+    any = true;
+}
+
+bool GraphSeries::valueRange(double& lower, double& upper) const
+{
+    bool any = false;
+    for (const Field& f : fields_) {
+        ValueRange& r = f.range;
+        if (!r.known) {
+            r = {};
+            const QCPGraphDataContainer& d = *f.series->data();
+            for (auto it = d.constBegin(); it != d.constEnd(); ++it) {
+                r.include(it->value);
+            }
+        }
+        if (r.any) {
+            lower = any ? std::min(lower, r.lower) : r.lower;
+            upper = any ? std::max(upper, r.upper) : r.upper;
+            any = true;
+        }
+    }
+    return any;
+}
+
+GraphSeries::GraphSeries(QCustomPlot* chart, ChartAxis* bottomAxis) : chart_(chart), bottomAxis_(bottomAxis)
+{
+    models.push_back(this);
+}
+
+GraphSeries::~GraphSeries()
+{
+    models.erase(std::remove(models.begin(), models.end(), this), models.end());
+}
+
+QCPGraph* GraphSeries::series(int i) const
+{
+    return fields_[std::size_t(i)].series;
+}
+
+void GraphSeries::setMultiplierText(int i, const QString& text)
+{
+    fields_[std::size_t(i)].multiplierText = text;
+}
+
+QCPGraph* GraphSeries::newSeries(int position)
+{
+    QCPGraph* g = chart_->addGraph();
+    g->setPen(QPen(SeriesColour(position)));
+    g->setLineStyle(QCPGraph::lsLine);
+    g->setAdaptiveSampling(true);
+    return g;
+}
+
+int GraphSeries::add(const QString& key)
+{
+    fields_.push_back({key, FindPlotField(key.toStdString()), QStringLiteral("1"), newSeries(count() + 1), {}});
+    return count() - 1;
+}
+
+void GraphSeries::remove(int k)
+{
+    if (k < 0 || k >= count()) {
+        return;
+    }
+    chart_->removeGraph(fields_[std::size_t(k)].series);
+    fields_.erase(fields_.begin() + k);
+}
+
+void GraphSeries::removeAll()
+{
+    chart_->clearGraphs();
+    fields_.clear();
+}
+
+void GraphSeries::clearPoints()
+{
+    for (Field& f : fields_) {
+        f.series->data()->clear();
+        f.range = {};
+    }
+}
+
+void GraphSeries::bringToFront(int k)
+{
+    if (k < 0 || k >= count()) {
+        return;
+    }
+    // Re-entering its layer puts a series last in the layer's drawing order.
+    QCPGraph* g = fields_[std::size_t(k)].series;
+    g->setLayer(g->layer());
+}
+
+void GraphSeries::rebuildSeries()
+{
+    chart_->clearGraphs();
+    for (int i = 0; i < count(); ++i) {
+        fields_[std::size_t(i)].series = newSeries(i + 1);
+        fields_[std::size_t(i)].range = {};
+    }
+}
+
+void GraphSeries::scrollBottomAxis(double time)
+{
+    ChartAxis& axis = *bottomAxis_;
+    axis.setAutomatic(false);
+    const double lower = time - scrollTime();
+    // Time may run backwards (the seconds wrap, the drone restarts): setting
+    // the maximum first would then be refused for ever.
+    if (time < axis.minimum()) {
+        axis.setMinimum(lower);
+        axis.setMaximum(time);
+    } else {
+        axis.setMaximum(time);
+        axis.setMinimum(lower);
+    }
+}
+
+void GraphSeries::addRecordPoints()
+{
+    if (GraphBusy) {
+        return;
+    }
+    const double time = NavdataTimeToSeconds(Navdata.state.Time.time);
+    Navdata.recordTime = time;
+    if (time == 0) {
+        return;
+    }
+    const bool scroll = liveSource() && !fields_.empty();
+    for (const Field& f : fields_) {
+        ChartPoints points(f.series, f.range);
+        const double value = f.entry ? MultiplierValue(f.multiplierText) * PlotFieldValue(*f.entry, Navdata.state) : 0;
+        AddSeriesPoints(points, time, f.entry != nullptr, value);
+    }
+    if (scroll) {
+        scrollBottomAxis(time);
+    }
+}
+
+void GraphSeries::drawStreamPassByPass(ByteSpan stream)
+{
+    rebuildSeries();
+    ReplayStream(stream, Navdata, StreamCursor, [this](int32_t) { addRecordPoints(); });
+    for (Field& f : fields_) {
+        if (PointCount(f.series) > 1) {
+            ChartPoints(f.series, f.range).removeAt(PointCount(f.series) - 1);
+        }
+    }
+}
+
+void GraphSeries::drawStream(ByteSpan stream)
+{
+    if (GraphBusy || liveSource()) {
+        // Every pass does nothing, or every pass scrolls the axis.
+        drawStreamPassByPass(stream);
+        return;
+    }
+    rebuildSeries();
+    replayInBulk(stream);
+}
+
+// The passes of a replay, per series: the first points (up to the fifth,
+// where the count rules act) are placed one by one as a pass would place
+// them; from then on each pass only adds one point, so the rest is
+// collected in pass order and sorted stably at the end, which is where
+// insertion behind equal x values puts them.
+void GraphSeries::replayInBulk(ByteSpan stream)
+{
+    struct Work {
+        const PlotField* entry;
+        double multiplier;
+        std::vector<QCPGraphData> head;
+        std::vector<double> tail; // values; x in tailKeys from tailStart on
+        std::size_t tailStart = 0;
+        bool inTail = false;
+    };
+    std::vector<Work> work;
+    work.reserve(fields_.size());
+    for (const Field& f : fields_) {
+        work.push_back({f.entry, MultiplierValue(f.multiplierText), {}, {}, 0, false});
+    }
+    std::vector<double> tailKeys;
+    int inTail = 0;
+
+    ReplayStream(stream, Navdata, StreamCursor, [&](int32_t) {
+        const NavdataState& state = Navdata.state;
+        const double time = NavdataTimeToSeconds(state.Time.time);
+        if (time == 0) {
+            return;
+        }
+        if (inTail > 0) {
+            tailKeys.push_back(time);
+        }
+        for (Work& w : work) {
+            if (w.inTail) {
+                w.tail.push_back(w.multiplier * PlotFieldValue(*w.entry, state));
+                continue;
+            }
+            if (!w.entry && w.head.size() >= 2) {
+                continue; // holds its two null points for good
+            }
+            VectorPoints points(w.head);
+            AddSeriesPoints(points, time, w.entry != nullptr,
+                            w.entry ? w.multiplier * PlotFieldValue(*w.entry, state) : 0);
+            if (w.entry && w.head.size() >= 5) {
+                w.inTail = true;
+                w.tailStart = tailKeys.size();
+                ++inTail;
+            }
+        }
+    });
+    Navdata.recordTime = NavdataTimeToSeconds(Navdata.state.Time.time);
+
+    for (std::size_t i = 0; i < work.size(); ++i) {
+        Work& w = work[i];
+        QVector<QCPGraphData> points;
+        points.reserve(qsizetype(w.head.size() + w.tail.size()));
+        for (const QCPGraphData& p : w.head) {
+            points.append(p);
+        }
+        for (std::size_t j = 0; j < w.tail.size(); ++j) {
+            points.append(QCPGraphData(tailKeys[w.tailStart + j], w.tail[j]));
+        }
+        std::vector<double>().swap(w.tail);
+        if (!std::is_sorted(points.begin(), points.end(), KeyLess)) {
+            std::stable_sort(points.begin(), points.end(), KeyLess);
+        }
+        if (points.size() > 1) {
+            points.removeLast();
+        }
+        fields_[i].series->data()->set(points, true);
+        fields_[i].range.known = false;
+    }
+}
+
+} // namespace kestrix::gui

@@ -1,0 +1,80 @@
+// The loaded recording: its bytes and index, its file name, the cursor of
+// record navigation and the load itself. One object for the whole program;
+// the written names LoadedStream, LoadedFileName and StreamCursor
+// (kit/shared_state.h) refer to its state.
+//
+// Windows start a load with load(path) and follow it through the signals; no
+// window finishes another window's load by hand. User-interface thread only:
+// the loader reads on a worker into a recording of its own, which is swapped
+// in here on the user-interface thread.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace kestrix::gui {
+
+struct LoadedRecording;
+
+class RecordingSession : public QObject {
+    Q_OBJECT
+public:
+    // ---- State (the written names refer here).
+    std::shared_ptr<const LoadedRecording>& stream() { return stream_; }
+    QString& fileName() { return fileName_; }
+    int32_t& cursor() { return cursor_; }
+
+    // ---- The load.
+    // Starts loading `path` on a worker: sets the file name, emits
+    // loadStarted, closes a recording in progress and starts the loader.
+    // Returns false (and does nothing) while a load is running.
+    bool load(const QString& path);
+    bool isLoading() const { return loading_; }
+
+    // ---- Record navigation over the loaded recording (none loaded: an
+    // empty stream), leaving NavdataState and the cursor as a decode of
+    // every packet from the start up to the one they stopped at would.
+    int32_t seekRecordByIndex(int32_t n);
+    int32_t seekRecordByTime(double t);
+
+    // Asks whoever shows records to go to time `t` (a click on a plotted
+    // point): emits timeRequested.
+    void requestTime(double t) { emit timeRequested(t); }
+
+    // Program-start state: no recording, no name, cursor 0, no load running
+    // (the completion of a load still running is dropped).
+    void reset();
+
+signals:
+    // A load has started; `fileName` is the file's name without its folder.
+    void loadStarted(const QString& fileName);
+    // A load has finished and the recording is in place. Emitted inside one
+    // decode action, so that everything its receivers decode (the first
+    // record shown, the graph redrawn) reports a bad option once. Receivers
+    // run in the order they connected: windows connect when they are built,
+    // the main window first, the NavData window before the Graph window.
+    void loaded();
+    // A load has ended without a recording; `error` says why, with the name.
+    void loadFailed(const QString& error);
+    // Go to time `t` of the loaded recording.
+    void timeRequested(double t);
+
+private:
+    std::shared_ptr<const LoadedRecording> stream_;
+    QString fileName_;
+    int32_t cursor_ = 0;
+    bool loading_ = false;
+    uint64_t generation_ = 0; // a reset drops the completion of an earlier load
+};
+
+// The program's recording session.
+RecordingSession& Recording();
+
+// Record navigation on the program's recording session.
+int32_t SeekRecordByIndex(int32_t n);
+int32_t SeekRecordByTime(double t);
+
+} // namespace kestrix::gui
