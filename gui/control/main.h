@@ -122,6 +122,9 @@ protected:
 private:
     void buildControls();
     void linkLost();
+    // The silence mark on "Packet Size" (see connectSession).
+    void markSilence(bool silent, int seconds);
+    QString packetSizeHint_;
     void connectSession();
     void recordingWriteFailed(const QString& text);
 

@@ -5,6 +5,7 @@
 #include "kit/shared_state.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
+#include "navdata/find_window.h"
 #include "navdata/tags_layout.h"
 #include "session/thread.h"
 
@@ -15,6 +16,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
+#include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 
 #include <algorithm>
@@ -89,9 +92,24 @@ void TForm4::buildControls()
     SCStatusBar1->addPanel(0);
 
     PopupMenu1 = BuildNavDataPopupMenu(this, [this](int item) { DemoClick(item); });
+    // The menu the tabs pop up: the 28 items of PopupMenu1 (the same
+    // actions, same indices; PopupMenu1 itself keeps exactly those), then
+    // "find", which opens the Find tool (also Ctrl+F).
+    QAction* find = new QAction(QStringLiteral("find"), this);
+    find->setObjectName(QStringLiteral("find"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    find->setToolTip(QStringLiteral("find records by condition"));
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] { openFind(); });
+    TabsPopup = new QMenu(this);
+    TabsPopup->setObjectName(QStringLiteral("TabsPopup"));
+    TabsPopup->addActions(PopupMenu1->actions());
+    TabsPopup->addSeparator();
+    TabsPopup->addAction(find);
     SCPageControl1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(SCPageControl1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { PopupMenu1->popup(SCPageControl1->mapToGlobal(p)); });
+            [this](const QPoint& p) { TabsPopup->popup(SCPageControl1->mapToGlobal(p)); });
 
     LayOutNavDataWindow(this, Panel1, SCPageControl1, SCStatusBar1);
 
@@ -203,6 +221,31 @@ void TForm4::goToTime(double t)
 {
     SCEditTime->setValue(t);
     SCButton5Click();
+}
+
+void TForm4::goToRecord(int32_t n)
+{
+    SCEditRecordsCount->setValue(n);
+    SCButton6Click();
+}
+
+FindWindow* TForm4::openFind()
+{
+    if (!find_) {
+        FindWindow::Operations ops;
+        ops.currentRecord = [this] { return toInt32(SCEditRecordsCount->value()); };
+        ops.goToRecord = [this](int32_t n) { goToRecord(n); };
+        find_ = new FindWindow(this, std::move(ops));
+        // A new recording drops the matches of the old one.
+        connect(&Recording(), &RecordingSession::loaded, find_, &FindWindow::recordingChanged);
+        connect(&Recording(), &RecordingSession::loadStarted, find_, &FindWindow::recordingChanged);
+        find_->move(frameGeometry().topRight());
+    }
+    find_->show();
+    find_->raise();
+    find_->activateWindow();
+    find_->FindCondition->setFocus();
+    return find_;
 }
 
 void TForm4::DemoClick(int item)

@@ -27,6 +27,7 @@ class TSCFrameEdit;
 class TSCIntSpinEdit;
 class TSCPageControl;
 class TSCStatusBar;
+class FindWindow;
 
 // Record navigation (SeekRecordByIndex, SeekRecordByTime) and the load belong
 // to the recording session (session/recording_session.h); this window starts
@@ -52,6 +53,7 @@ public:
     TSCPageControl* SCPageControl1;
     TSCStatusBar* SCStatusBar1;
     QMenu* PopupMenu1;
+    QMenu* TabsPopup; // what the tabs pop up: PopupMenu1's items, then "find"
     QFileDialog* OpenDialog1 = nullptr; // created when first needed
 
     // Every field edit, in the order of the core's field-edit table.
@@ -79,6 +81,12 @@ public:
     bool isLoading() const { return Recording().isLoading(); }
     // "Time" := t, then its "go".
     void goToTime(double t);
+    // "Record#" := n, then its "go".
+    void goToRecord(int32_t n);
+    // The Find tool beside this window (Ctrl+F, and "find" at the end of the
+    // tabs' popup menu); created when first opened.
+    FindWindow* openFind();
+    FindWindow* findWindow() const { return find_; }
     QString activeTabCaption() const;
     void setOpenEnabled(bool enabled);
     // The status bar's first panel: text, flashing off.
@@ -104,6 +112,7 @@ private:
     std::vector<TSCFrameEdit*> fieldEdits_;
     std::vector<std::string> texts_;
     bool openEnabled_ = true;
+    FindWindow* find_ = nullptr;
 };
 
 extern TForm4* Form4;

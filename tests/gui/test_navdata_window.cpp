@@ -7,6 +7,7 @@
 #include "session/loaded_stream.h"
 #include "control/main.h"
 #include "kit/shared_state.h"
+#include "navdata/find_window.h"
 #include "navdata/tags.h"
 #include "navdata/tags_layout.h"
 #include "kit/ui_thread.h"
@@ -16,6 +17,9 @@
 #include "kestrix/packet_builder.h"
 
 #include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
@@ -475,6 +479,83 @@ private slots:
         QCOMPARE(form->SCPageControl1->activePageIndex(), item);
         QCOMPARE(form->activeTabCaption(), tab);
         QCOMPARE(form->SCPageControl1->tabPosition(), QTabWidget::North);
+    }
+
+    // The Find tool: "find" behind the 28 items of the tabs' menu and Ctrl+F;
+    // a bad condition searches nothing; a match goes to its record exactly
+    // as "go" beside "Record#" does.
+    void findGoesToTheRecord()
+    {
+        QByteArray file;
+        NavdataState s{};
+        for (uint32_t k = 0; k < 200; ++k) {
+            append(file, timedPacket(s, MakeTimeWord(k + 1, 0), int32_t(k * 10)));
+        }
+        QVERIFY(load(file));
+
+        QCOMPARE(form->TabsPopup->actions().size(), 30); // the 28 items, a separator, "find"
+        for (int i = 0; i < 28; ++i) {
+            QCOMPARE(form->TabsPopup->actions().at(i), form->PopupMenu1->actions().at(i));
+        }
+        QAction* find = form->TabsPopup->actions().last();
+        QCOMPARE(find->text(), QStringLiteral("find"));
+        QCOMPARE(find->shortcut(), QKeySequence(QKeySequence::Find));
+        QVERIFY(form->actions().contains(find)); // Ctrl+F anywhere in the window
+        find->trigger();
+        FindWindow* w = form->findWindow();
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Find"));
+
+        w->FindCondition->setText(QStringLiteral("Demo.altitude => 5"));
+        QTest::mouseClick(w->FindFirst, Qt::LeftButton);
+        QCOMPARE(w->FindStatus->text(), QStringLiteral("unknown operator \"=>\" at character 15"));
+        QVERIFY(!w->searching());
+        QCOMPARE(RunningWorkers(), 0);
+        QCOMPARE(form->SCEditRecordsCount->value(), 0);
+
+        // Records 100..104 hold 1000..1040.
+        w->FindCondition->setText(QStringLiteral("Demo.altitude >= 1000 and Demo.altitude < 0x41A"));
+        QTest::mouseClick(w->FindFirst, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(form->SCEditRecordsCount->value(), 100, 5000);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("1000"));
+        QTest::mouseClick(w->FindNext, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(form->SCEditRecordsCount->value(), 101, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->searching(), 5000);
+        QCOMPARE(int(w->matches().size()), 5);
+        QTest::mouseClick(w->FindLast, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 104);
+        QCOMPARE(w->FindStatus->text(), QStringLiteral("match 5 of 5"));
+        QTest::mouseClick(w->FindPrevious, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 103);
+        QTest::mouseClick(w->FindNext, Qt::LeftButton);
+        QTest::mouseClick(w->FindNext, Qt::LeftButton); // none behind the last: stays
+        QCOMPARE(form->SCEditRecordsCount->value(), 104);
+        QCOMPARE(w->FindStatus->text(), QStringLiteral("Record not found"));
+        QCOMPARE(messages->count(), 0);
+
+        // A list row, and the same fields as "go" shows for that record.
+        w->FindMatches->scrollTo(w->FindMatches->model()->index(2, 0));
+        const QRect row = w->FindMatches->visualRect(w->FindMatches->model()->index(2, 0));
+        QTest::mouseClick(w->FindMatches->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(form->SCEditRecordsCount->value(), 102);
+        std::vector<QString> viaFind;
+        for (TSCFrameEdit* e : form->fieldEdits()) {
+            viaFind.push_back(e->text());
+        }
+        const double timeViaFind = form->SCEditTime->value();
+        form->SCEditRecordsCount->setValue(7);
+        form->SCButton6Click();
+        form->SCEditRecordsCount->setValue(102);
+        form->SCButton6Click();
+        for (std::size_t i = 0; i < viaFind.size(); ++i) {
+            QCOMPARE(form->fieldEdits()[i]->text(), viaFind[i]);
+        }
+        QCOMPARE(form->SCEditTime->value(), timeViaFind);
+
+        // A new recording drops the matches.
+        QVERIFY(load(threeRecords(), QStringLiteral("other.navdata")));
+        QVERIFY(w->matches().empty());
     }
 
     // The "graph" box shows and hides the Graph window.
