@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -556,6 +557,47 @@ private slots:
         // A new recording drops the matches.
         QVERIFY(load(threeRecords(), QStringLiteral("other.navdata")));
         QVERIFY(w->matches().empty());
+    }
+
+    // On a larger recording (20,000 full packets, 38 MB) the search runs on
+    // a worker: starting it returns at once, the window keeps serving its
+    // events, the list fills, and a search can be cancelled.
+    void findRunsInTheBackground()
+    {
+        QByteArray file;
+        NavdataState s{};
+        for (uint32_t k = 0; k < 20000; ++k) {
+            s.Time.time = MakeTimeWord(1 + k / 1000, (k % 1000) * 1000);
+            s.Vision.time_capture = s.Time.time; // the later option decides the record time
+            s.Demo.altitude = int32_t(k % 1000);
+            append(file, BuildFullPacket(s, 0, k + 1));
+        }
+        QVERIFY(load(file));
+        FindWindow* w = form->openFind();
+
+        w->FindCondition->setText(QStringLiteral("Demo.altitude == 999"));
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(w->search());
+        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(w->searching());
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->searching(), 20000);
+        QCOMPARE(int(w->matches().size()), 20);
+        QCOMPARE(w->matches().back().record, 19999);
+        QVERIFY(ticks > 0);
+
+        // Cancelled at once: the status says so, the matches so far stay.
+        QVERIFY(w->search());
+        w->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->searching(), 20000);
+        QVERIFY2(w->FindStatus->text().startsWith(QStringLiteral("cancelled")) ||
+                     w->FindStatus->text() == QStringLiteral("20 matches"),
+                 qPrintable(w->FindStatus->text()));
+        QCOMPARE(RunningWorkers(), 0);
     }
 
     // The "graph" box shows and hides the Graph window.
