@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -193,14 +194,20 @@ bool FindWindow::search()
     auto shared = std::make_shared<Condition>(std::move(*condition));
     auto end = std::make_shared<FindEnd>(FindEnd::Searched);
     const std::shared_ptr<std::atomic<bool>> cancelFlag = cancel_;
+    // What the worker hands over runs on the user-interface thread, and only
+    // while this window still exists.
+    const QPointer<FindWindow> self(this);
     StartWorker(
-        [this, recording, shared, end, cancelFlag, generation](const std::atomic<bool>& stop) {
+        [self, recording, shared, end, cancelFlag, generation](const std::atomic<bool>& stop) {
             const ByteSpan bytes = recording ? recording->bytes() : ByteSpan{};
             std::vector<FindMatch> batch;
             auto hand = [&] {
                 if (batch.empty())
                     return;
-                PostToUi([this, generation, b = std::move(batch)]() mutable { matchesFound(generation, std::move(b)); });
+                PostToUi([self, generation, b = std::move(batch)]() mutable {
+                    if (self)
+                        self->matchesFound(generation, std::move(b));
+                });
                 batch.clear();
             };
             *end = FindRecords(
@@ -217,12 +224,18 @@ bool FindWindow::search()
                         cancelFlag->store(true);
                     hand();
                     const double share = bytes.empty() ? 1.0 : double(done) / double(bytes.size());
-                    PostToUi([this, generation, share] { progressed(generation, share); });
+                    PostToUi([self, generation, share] {
+                        if (self)
+                            self->progressed(generation, share);
+                    });
                 },
                 std::size_t(8) << 20);
             hand();
         },
-        [this, end, generation] { finished(generation, *end); });
+        [self, end, generation] {
+            if (self)
+                self->finished(generation, *end);
+        });
     return true;
 }
 
