@@ -24,6 +24,8 @@ StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel,
     int32_t cursor = 0;
     int32_t lastRecord = -1;
     double maxTime = 0;
+    LinkCounter link;
+    double linkTime = 0; // a packet without a time counts with the one in front
     int64_t lastSnapshot = 0;
     auto keep = [&](Snapshot& s) {
         s.state = d.state;
@@ -42,11 +44,16 @@ StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel,
         const int32_t next = DecodeNavdataPacket(stream, cursor, d);
         if (next < 0)
             break;
-        cursor = next;
         const bool isRecord = d.recordTime > 0;
+        if (isRecord)
+            linkTime = d.recordTime;
+        if (const std::optional<uint32_t> number = PacketNumberFrom(stream, cursor))
+            link.add(*number, linkTime);
+        cursor = next;
         if (isRecord) {
             ++lastRecord;
             maxTime = std::max(maxTime, d.recordTime);
+            index.links_.push_back(link.values());
         }
         if (int64_t(cursor) - lastSnapshot >= spacing) {
             Snapshot& s = index.snapshots_.emplace_back();
@@ -64,6 +71,13 @@ StreamIndex StreamIndex::Build(ByteSpan stream, const std::atomic<bool>* cancel,
     index.size_ = stream.size();
     index.complete_ = true;
     return index;
+}
+
+LinkValues StreamIndex::linkValues(int32_t record) const noexcept
+{
+    if (record < 0 || std::size_t(record) >= links_.size())
+        return {};
+    return links_[std::size_t(record)];
 }
 
 bool StreamIndex::matches(ByteSpan stream) const noexcept

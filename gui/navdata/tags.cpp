@@ -7,6 +7,7 @@
 #include "kit/window_events.h"
 #include "navdata/find_window.h"
 #include "navdata/tags_layout.h"
+#include "session/live_pipeline.h"
 #include "session/thread.h"
 
 #include "kestrix/field_text.h"
@@ -84,6 +85,7 @@ void TForm4::buildControls()
     SCPageControl1->setObjectName(QStringLiteral("SCPageControl1"));
     SCPageControl1->setAccessibleName(QStringLiteral("NavData records"));
     fieldEdits_ = BuildNavDataTabs(SCPageControl1);
+    linkEdits_ = BuildNavDataLinkTab(SCPageControl1);
 
     SCStatusBar1 = new TSCStatusBar(this);
     SCStatusBar1->setObjectName(QStringLiteral("SCStatusBar1"));
@@ -92,9 +94,8 @@ void TForm4::buildControls()
     SCStatusBar1->addPanel(0);
 
     PopupMenu1 = BuildNavDataPopupMenu(this, [this](int item) { DemoClick(item); });
-    // The menu the tabs pop up: the 28 items of PopupMenu1 (the same
-    // actions, same indices; PopupMenu1 itself keeps exactly those), then
-    // "find", which opens the Find tool (also Ctrl+F).
+    // Behind the 28 tab items: "find", which opens the Find tool (also
+    // Ctrl+F anywhere in the window).
     QAction* find = new QAction(QStringLiteral("find"), this);
     find->setObjectName(QStringLiteral("find"));
     find->setShortcut(QKeySequence::Find);
@@ -102,14 +103,11 @@ void TForm4::buildControls()
     find->setToolTip(QStringLiteral("find records by condition"));
     addAction(find);
     connect(find, &QAction::triggered, this, [this] { openFind(); });
-    TabsPopup = new QMenu(this);
-    TabsPopup->setObjectName(QStringLiteral("TabsPopup"));
-    TabsPopup->addActions(PopupMenu1->actions());
-    TabsPopup->addSeparator();
-    TabsPopup->addAction(find);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(find);
     SCPageControl1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(SCPageControl1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& p) { TabsPopup->popup(SCPageControl1->mapToGlobal(p)); });
+            [this](const QPoint& p) { PopupMenu1->popup(SCPageControl1->mapToGlobal(p)); });
 
     LayOutNavDataWindow(this, Panel1, SCPageControl1, SCStatusBar1);
 
@@ -141,12 +139,17 @@ void TForm4::connectSession()
     // Live passes refresh the field edits while "live" is enabled and ticked.
     SetLiveFieldsTarget(
         this, [this] { return SCCheckbox2->isEnabled() && SCCheckbox2->isChecked(); },
-        [this] { ShowNavdataFields(); });
+        [this] { showFields(Live().watch().counter().values()); });
 }
 
 // ------------------------------------------------------------ field texts
 
 void TForm4::ShowNavdataFields()
+{
+    showFields(Recording().linkValues());
+}
+
+void TForm4::showFields(const LinkValues& link)
 {
     try {
         SCEditTime->setValue(NavdataTimeToSeconds(Navdata.state.Time.time));
@@ -157,6 +160,12 @@ void TForm4::ShowNavdataFields()
             if (fieldEdits_[i]->text() != text) {
                 fieldEdits_[i]->setText(text);
                 fieldEdits_[i]->setCursorPosition(0); // show the leading digits
+            }
+        }
+        for (std::size_t k = 0; k < linkEdits_.size(); ++k) {
+            const QString text = QString::number(LinkValue(link, LinkKey(k)), 'g', 15);
+            if (linkEdits_[k]->text() != text) {
+                linkEdits_[k]->setText(text);
             }
         }
     } catch (...) {

@@ -52,12 +52,13 @@ public:
     TSCCheckBox* SCCheckbox2; // "live"
     TSCPageControl* SCPageControl1;
     TSCStatusBar* SCStatusBar1;
-    QMenu* PopupMenu1;
-    QMenu* TabsPopup; // what the tabs pop up: PopupMenu1's items, then "find"
+    QMenu* PopupMenu1; // the 28 tab items, a separator, "find"
     QFileDialog* OpenDialog1 = nullptr; // created when first needed
 
     // Every field edit, in the order of the core's field-edit table.
     const std::vector<TSCFrameEdit*>& fieldEdits() const { return fieldEdits_; }
+    // The edits of the "Link" tab, in the order of the link keys.
+    const std::vector<TSCFrameEdit*>& linkEdits() const { return linkEdits_; }
 
     // Stands in for the open dialog when set: returns the chosen full path,
     // or nothing when the choice is cancelled.
@@ -72,7 +73,9 @@ public:
     void SCCheckbox1Click(); // "graph"
     void DemoClick(int item); // popup menu item `item`
 
-    // Writes every field edit from NavdataState and sets "Time".
+    // Writes every field edit from NavdataState and sets "Time"; the "Link"
+    // tab shows the link counts of the loaded recording up to the record
+    // reached (live passes: those of the live stream).
     void ShowNavdataFields();
 
     // ---- Operations for the other windows.
@@ -105,11 +108,13 @@ private:
     void buildTabs();
     void connectSession();
     void setFieldEditsEnabled(bool enabled);
+    void showFields(const LinkValues& link);
     void loadStarted();
     void loaded();
     void loadFailed(const QString& error);
 
     std::vector<TSCFrameEdit*> fieldEdits_;
+    std::vector<TSCFrameEdit*> linkEdits_;
     std::vector<std::string> texts_;
     bool openEnabled_ = true;
     FindWindow* find_ = nullptr;

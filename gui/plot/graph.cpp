@@ -9,6 +9,7 @@
 #include "plot/chart_axis.h"
 #include "plot/graph_series.h"
 #include "plot/leftaxis.h"
+#include "session/live_pipeline.h"
 #include "session/loaded_stream.h"
 #include "session/recording_session.h"
 #include "session/stream_source.h"
@@ -79,6 +80,7 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
     series_ = std::make_unique<GraphSeries>(Chart1, bottomAxis_);
     series_->liveSource = [this] { return liveSource(); };
     series_->scrollTime = [this] { return XframeTime->value(); };
+    series_->liveLink = [] { return Live().watch().counter().values(); };
     leftAxis_->dataRange = [this](double& lower, double& upper) { return series_->valueRange(lower, upper); };
 
     connect(SCCombobox1, &QComboBox::currentIndexChanged, this, Guarded(this, [this] { SCCombobox1Change(); }));

@@ -205,6 +205,51 @@ private:
     std::vector<QCPGraphData>& v_;
 };
 
+// The value a key plots: its catalogue field in the state, or its link count.
+double KeyValue(const PlotField* entry, const std::optional<LinkKey>& link, const NavdataState& state,
+                const LinkValues& counts)
+{
+    return entry ? PlotFieldValue(*entry, state) : link ? LinkValue(counts, *link) : 0;
+}
+
+// The link counts of a replay, packet by packet, as the core's walk over a
+// recording counts them: the number of each decoded packet with its record
+// time (a packet without one takes the time of the packet in front). The
+// record test needs the decoder's record time reset behind every packet.
+class ReplayLinkCounts {
+public:
+    explicit ReplayLinkCounts(ByteSpan stream) : stream_(stream) {}
+
+    // After the decode that ended at `next` (< 0: the final one, no packet).
+    void decoded(int32_t next)
+    {
+        if (next < 0) {
+            return;
+        }
+        if (Navdata.recordTime > 0) {
+            time_ = Navdata.recordTime;
+        }
+        if (const std::optional<uint32_t> number = PacketNumberFrom(stream_, from_)) {
+            counter_.add(*number, time_);
+        }
+        from_ = next;
+    }
+    // Before the next decode.
+    static void next(int32_t next)
+    {
+        if (next >= 0) {
+            Navdata.recordTime = 0;
+        }
+    }
+    const LinkValues& values() const { return counter_.values(); }
+
+private:
+    ByteSpan stream_;
+    LinkCounter counter_;
+    int32_t from_ = 0;
+    double time_ = 0;
+};
+
 // One pass for one series: a null point while it holds fewer than two
 // points, the value point when the key has an entry, and at five points the
 // first point dropped and the point now at index 3 repeated at x.
@@ -289,7 +334,8 @@ QCPGraph* GraphSeries::newSeries(int position)
 
 int GraphSeries::add(const QString& key)
 {
-    fields_.push_back({key, FindPlotField(key.toStdString()), QStringLiteral("1"), newSeries(count() + 1), {}});
+    const std::string name = key.toStdString();
+    fields_.push_back({key, FindPlotField(name), FindLinkKey(name), QStringLiteral("1"), newSeries(count() + 1), {}});
     return count() - 1;
 }
 
@@ -362,20 +408,48 @@ void GraphSeries::addRecordPoints()
         return;
     }
     const bool scroll = liveSource() && !fields_.empty();
+    LinkValues live;
+    if (!replayLink_ && plotsLink()) {
+        live = liveLink();
+    }
+    const LinkValues& link = replayLink_ ? *replayLink_ : live;
     for (const Field& f : fields_) {
         ChartPoints points(f.series, f.range);
-        const double value = f.entry ? MultiplierValue(f.multiplierText) * PlotFieldValue(*f.entry, Navdata.state) : 0;
-        AddSeriesPoints(points, time, f.entry != nullptr, value);
+        const bool hasValue = f.entry || f.link;
+        const double value =
+            hasValue ? MultiplierValue(f.multiplierText) * KeyValue(f.entry, f.link, Navdata.state, link) : 0;
+        AddSeriesPoints(points, time, hasValue, value);
     }
     if (scroll) {
         scrollBottomAxis(time);
     }
 }
 
+bool GraphSeries::plotsLink() const
+{
+    return std::any_of(fields_.begin(), fields_.end(), [](const Field& f) { return f.link.has_value(); });
+}
+
 void GraphSeries::drawStreamPassByPass(ByteSpan stream)
 {
     rebuildSeries();
-    ReplayStream(stream, Navdata, StreamCursor, [this](int32_t) { addRecordPoints(); });
+    if (plotsLink()) {
+        ReplayLinkCounts link(stream);
+        replayLink_ = &link.values();
+        try {
+            ReplayStream(stream, Navdata, StreamCursor, [&](int32_t next) {
+                link.decoded(next);
+                addRecordPoints();
+                ReplayLinkCounts::next(next);
+            });
+        } catch (...) {
+            replayLink_ = nullptr;
+            throw;
+        }
+        replayLink_ = nullptr;
+    } else {
+        ReplayStream(stream, Navdata, StreamCursor, [this](int32_t) { addRecordPoints(); });
+    }
     for (Field& f : fields_) {
         if (PointCount(f.series) > 1) {
             ChartPoints(f.series, f.range).removeAt(PointCount(f.series) - 1);
@@ -403,6 +477,7 @@ void GraphSeries::replayInBulk(ByteSpan stream)
 {
     struct Work {
         const PlotField* entry;
+        std::optional<LinkKey> link;
         double multiplier;
         std::vector<QCPGraphData> head;
         std::vector<double> tail; // values; x in tailKeys from tailStart on
@@ -412,12 +487,19 @@ void GraphSeries::replayInBulk(ByteSpan stream)
     std::vector<Work> work;
     work.reserve(fields_.size());
     for (const Field& f : fields_) {
-        work.push_back({f.entry, MultiplierValue(f.multiplierText), {}, {}, 0, false});
+        work.push_back({f.entry, f.link, MultiplierValue(f.multiplierText), {}, {}, 0, false});
     }
     std::vector<double> tailKeys;
     int inTail = 0;
+    const bool countLink = plotsLink();
+    ReplayLinkCounts linkCounts(stream);
+    const LinkValues& link = linkCounts.values();
 
-    ReplayStream(stream, Navdata, StreamCursor, [&](int32_t) {
+    ReplayStream(stream, Navdata, StreamCursor, [&](int32_t next) {
+        if (countLink) {
+            linkCounts.decoded(next);
+            ReplayLinkCounts::next(next);
+        }
         const NavdataState& state = Navdata.state;
         const double time = NavdataTimeToSeconds(state.Time.time);
         if (time == 0) {
@@ -427,17 +509,17 @@ void GraphSeries::replayInBulk(ByteSpan stream)
             tailKeys.push_back(time);
         }
         for (Work& w : work) {
+            const bool hasValue = w.entry || w.link;
             if (w.inTail) {
-                w.tail.push_back(w.multiplier * PlotFieldValue(*w.entry, state));
+                w.tail.push_back(w.multiplier * KeyValue(w.entry, w.link, state, link));
                 continue;
             }
-            if (!w.entry && w.head.size() >= 2) {
+            if (!hasValue && w.head.size() >= 2) {
                 continue; // holds its two null points for good
             }
             VectorPoints points(w.head);
-            AddSeriesPoints(points, time, w.entry != nullptr,
-                            w.entry ? w.multiplier * PlotFieldValue(*w.entry, state) : 0);
-            if (w.entry && w.head.size() >= 5) {
+            AddSeriesPoints(points, time, hasValue, hasValue ? w.multiplier * KeyValue(w.entry, w.link, state, link) : 0);
+            if (hasValue && w.head.size() >= 5) {
                 w.inTail = true;
                 w.tailStart = tailKeys.size();
                 ++inTail;

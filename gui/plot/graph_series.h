@@ -14,6 +14,7 @@
 #pragma once
 
 #include "kestrix/decoder.h"
+#include "kestrix/link_counts.h"
 #include "kestrix/plot_fields.h"
 #include "kit/shared_state.h"
 
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCustomPlot;
@@ -78,6 +80,9 @@ public:
     // of the live scroll window in seconds.
     std::function<bool()> liveSource = [] { return false; };
     std::function<double()> scrollTime = [] { return 10.0; };
+    // The link counts (Link.* keys) of a pass outside a replay: those of the
+    // live stream. A replay counts the recording's packet numbers itself.
+    std::function<LinkValues()> liveLink = [] { return LinkValues{}; };
 
     int count() const { return int(fields_.size()); }
     const QString& key(int i) const { return fields_[std::size_t(i)].key; }
@@ -129,6 +134,7 @@ private:
     struct Field {
         QString key;
         const PlotField* entry;
+        std::optional<LinkKey> link; // a Link.* key (no catalogue entry)
         QString multiplierText;
         QCPGraph* series;
         mutable ValueRange range;
@@ -139,7 +145,9 @@ private:
     void rebuildSeries();
     void scrollBottomAxis(double time);
     void replayInBulk(ByteSpan stream);
+    bool plotsLink() const;
 
+    const LinkValues* replayLink_ = nullptr; // during a replay: its counts
     QCustomPlot* chart_;
     ChartAxis* bottomAxis_;
     std::vector<Field> fields_;

@@ -39,12 +39,19 @@ const kestrix::StreamIndex* Index(RecordingSession& s)
 
 int32_t RecordingSession::seekRecordByIndex(int32_t n)
 {
-    return kestrix::SeekRecordByIndex(Navigation(*this), Index(*this), n);
+    lastRecord_ = kestrix::SeekRecordByIndex(Navigation(*this), Index(*this), n);
+    return lastRecord_;
 }
 
 int32_t RecordingSession::seekRecordByTime(double t)
 {
-    return kestrix::SeekRecordByTime(Navigation(*this), Index(*this), t);
+    lastRecord_ = kestrix::SeekRecordByTime(Navigation(*this), Index(*this), t);
+    return lastRecord_;
+}
+
+kestrix::LinkValues RecordingSession::linkValues() const
+{
+    return stream_ ? stream_->index.linkValues(lastRecord_) : kestrix::LinkValues{};
 }
 
 int32_t SeekRecordByIndex(int32_t n)
@@ -92,6 +99,7 @@ void RecordingSession::reset()
     stream_.reset();
     fileName_.clear();
     cursor_ = 0;
+    lastRecord_ = -1;
     loading_ = false;
     ++generation_;
 }

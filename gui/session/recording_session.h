@@ -9,6 +9,8 @@
 // in here on the user-interface thread.
 #pragma once
 
+#include "kestrix/link_counts.h"
+
 #include <QObject>
 #include <QString>
 
@@ -39,6 +41,9 @@ public:
     // every packet from the start up to the one they stopped at would.
     int32_t seekRecordByIndex(int32_t n);
     int32_t seekRecordByTime(double t);
+    // The link counts (Link.*) of the loaded recording up to the record the
+    // last seek returned; all zero when it returned none.
+    kestrix::LinkValues linkValues() const;
 
     // Asks whoever shows records to go to time `t` (a click on a plotted
     // point): emits timeRequested.
@@ -66,6 +71,7 @@ private:
     std::shared_ptr<const LoadedRecording> stream_;
     QString fileName_;
     int32_t cursor_ = 0;
+    int32_t lastRecord_ = -1; // what the last seek returned
     bool loading_ = false;
     uint64_t generation_ = 0; // a reset drops the completion of an earlier load
 };
