@@ -14,6 +14,7 @@
 #include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
+#include "kestrix/link_counts.h"
 #include "kestrix/packet_builder.h"
 
 #include <QFile>
@@ -124,7 +125,19 @@ private slots:
     {
         QCOMPARE(form->windowTitle(), QStringLiteral("NavData"));
         QCOMPARE(form->size(), QSize(378, 383));
-        QCOMPARE(form->SCPageControl1->count(), 28);
+        QCOMPARE(form->SCPageControl1->count(), 29);
+        // The 28 record tabs keep their captions and indices; "Link" comes last.
+        QCOMPARE(form->SCPageControl1->tabText(28), QStringLiteral("Link"));
+        QCOMPARE(form->linkEdits().size(), std::size_t(kLinkKeyCount));
+        for (int k = 0; k < kLinkKeyCount; ++k) {
+            TSCFrameEdit* e = form->linkEdits()[std::size_t(k)];
+            const QString key = QString::fromLatin1(kLinkKeyNames[k]);
+            QCOMPARE(e->toolTip(), key);
+            QCOMPARE(e->accessibleDescription(), key);
+            QCOMPARE(QStringLiteral("Link.") + e->objectName(), key); // what a drop names
+            QVERIFY(e->isReadOnly() && e->isField());
+            QVERIFY(form->SCPageControl1->widget(28)->isAncestorOf(e));
+        }
         for (int tag = 0; tag < 28; ++tag) {
             QCOMPARE(form->SCPageControl1->tabText(tag), QString::fromLatin1(kRecordSlots[tag].name));
             auto* tagLabel = form->SCPageControl1->widget(tag)->findChild<QLabel*>(QStringLiteral("TagLabel%1").arg(tag));
@@ -473,13 +486,68 @@ private slots:
         QFETCH(int, item);
         QFETCH(QString, caption);
         QFETCH(QString, tab);
-        QCOMPARE(form->PopupMenu1->actions().size(), 28);
+        QCOMPARE(form->PopupMenu1->actions().size(), 30); // the 28 items, a separator, "find"
+        // The 28 items keep their captions and indices.
+        for (int i = 0; i < 28; ++i) {
+            QCOMPARE(form->PopupMenu1->actions().at(i)->text(), form->PopupMenu1->actions().at(i)->objectName());
+            QCOMPARE(form->PopupMenu1->actions().at(i)->data().toInt(), i);
+        }
+        QCOMPARE(form->PopupMenu1->actions().at(0)->text(), QStringLiteral("Demo"));
+        QCOMPARE(form->PopupMenu1->actions().at(27)->text(), QStringLiteral("Zimmu_3000"));
+        QVERIFY(form->PopupMenu1->actions().at(28)->isSeparator());
+        QCOMPARE(form->PopupMenu1->actions().last()->text(), QStringLiteral("find"));
         QAction* a = form->PopupMenu1->actions().at(item);
         QCOMPARE(a->text(), caption);
         a->trigger();
         QCOMPARE(form->SCPageControl1->activePageIndex(), item);
         QCOMPARE(form->activeTabCaption(), tab);
         QCOMPARE(form->SCPageControl1->tabPosition(), QTabWidget::North);
+    }
+
+    // The "Link" tab after each step shows the link counts up to the record
+    // reached: packet numbers 10 (no time), 11, 14, 15, 17 at 0, 1, 1.5, 2,
+    // 3 s, so 2 missing in front of 14 and 1 in front of 17; the rate counts
+    // the packets of the last second.
+    void linkTab_data()
+    {
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QStringList>("texts"); // packet, missing, gap, rate
+        QTest::newRow("record 0") << 0 << QStringList{"11", "0", "0", "1"};
+        QTest::newRow("record 1: the gap") << 1 << QStringList{"14", "2", "2", "2"};
+        QTest::newRow("record 2") << 2 << QStringList{"15", "2", "0", "2"};
+        QTest::newRow("record 3: one more") << 3 << QStringList{"17", "3", "1", "1"};
+    }
+    void linkTab()
+    {
+        QFETCH(int, steps);
+        QFETCH(QStringList, texts);
+        QByteArray file;
+        NavdataState s{};
+        append(file, PacketBuilder(0, 10).record(s, 0).checksum().take());
+        const std::pair<uint32_t, double> records[] = {{11, 1.0}, {14, 1.5}, {15, 2.0}, {17, 3.0}};
+        for (const auto& [number, t] : records) {
+            s.Time.time = MakeTimeWord(uint32_t(t), uint32_t((t - uint32_t(t)) * 1e6));
+            append(file, PacketBuilder(0, number).record(s, 0).record(s, 1).checksum().take());
+        }
+        QVERIFY(load(file));
+        for (int i = 0; i < steps; ++i) {
+            QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        }
+        QCOMPARE(form->SCEditRecordsCount->value(), steps);
+        QStringList shown;
+        for (TSCFrameEdit* e : form->linkEdits()) {
+            shown << e->text();
+        }
+        QCOMPARE(shown, texts);
+        // Going there by "go" shows the same.
+        form->goToRecord(0);
+        form->goToRecord(steps);
+        QStringList viaGo;
+        for (TSCFrameEdit* e : form->linkEdits()) {
+            viaGo << e->text();
+        }
+        QCOMPARE(viaGo, texts);
+        QCOMPARE(messages->count(), 0);
     }
 
     // The Find tool: "find" behind the 28 items of the tabs' menu and Ctrl+F;
@@ -494,11 +562,8 @@ private slots:
         }
         QVERIFY(load(file));
 
-        QCOMPARE(form->TabsPopup->actions().size(), 30); // the 28 items, a separator, "find"
-        for (int i = 0; i < 28; ++i) {
-            QCOMPARE(form->TabsPopup->actions().at(i), form->PopupMenu1->actions().at(i));
-        }
-        QAction* find = form->TabsPopup->actions().last();
+        QCOMPARE(form->PopupMenu1->actions().size(), 30); // the 28 items, a separator, "find"
+        QAction* find = form->PopupMenu1->actions().last();
         QCOMPARE(find->text(), QStringLiteral("find"));
         QCOMPARE(find->shortcut(), QKeySequence(QKeySequence::Find));
         QVERIFY(form->actions().contains(find)); // Ctrl+F anywhere in the window
