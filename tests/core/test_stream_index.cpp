@@ -2,6 +2,7 @@
 //
 // Every comparison starts both decoders from the same non-zero state, so a
 // seek that restores bytes the stream never wrote shows up as a difference.
+#include "kestrix/find.h"
 #include "kestrix/packet_builder.h"
 #include "kestrix/stream_index.h"
 #include "kestrix/stream_nav.h"
@@ -291,6 +292,17 @@ private slots:
         const int32_t count = int32_t(records.size());
         const NavdataDecoder prior = PriorDecoder(seed);
         const std::vector<double> times = SeekTimes(records);
+        // The link counts at each record, as the find walk counts them.
+        std::vector<LinkValues> links;
+        {
+            NavdataDecoder d;
+            LinkCounter link;
+            WalkPackets(s, d, &link, [&](bool isRecord, double, auto) {
+                if (isRecord)
+                    links.push_back(link.values());
+            });
+        }
+        QCOMPARE(int32_t(links.size()), count);
 
         QElapsedTimer timer;
         timer.start();
@@ -298,6 +310,14 @@ private slots:
             const StreamIndex index = StreamIndex::Build(s, nullptr, spacing);
             QVERIFY(index.matches(s));
             QCOMPARE(index.recordCount(), count);
+            for (int32_t n = 0; n < count; ++n) {
+                const LinkValues v = index.linkValues(n);
+                const LinkValues& w = links[std::size_t(n)];
+                QVERIFY2(v.packet == w.packet && v.missing == w.missing && v.gap == w.gap && v.rate == w.rate,
+                         qPrintable(QStringLiteral("link counts of record %1").arg(n)));
+            }
+            QCOMPARE(index.linkValues(-1).packet, 0.0);
+            QCOMPARE(index.linkValues(count).rate, 0.0);
 
             std::vector<int32_t> targets = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
             for (int32_t n = -3; n <= count + 2; ++n)
