@@ -218,7 +218,8 @@ double KeyValue(const PlotField* entry, const std::optional<LinkKey>& link, cons
 // record test needs the decoder's record time reset behind every packet.
 class ReplayLinkCounts {
 public:
-    explicit ReplayLinkCounts(ByteSpan stream) : stream_(stream) {}
+    // A replay starts a fresh walk: no record time from an earlier seek.
+    explicit ReplayLinkCounts(ByteSpan stream) : stream_(stream) { Navdata.recordTime = 0; }
 
     // After the decode that ended at `next` (< 0: the final one, no packet).
     void decoded(int32_t next)
