@@ -34,6 +34,8 @@ StreamIndex StreamIndex::BuildOver(Stream& stream, int64_t size, const void* ide
     Cursor cursor = 0;
     int32_t lastRecord = -1;
     double maxTime = 0;
+    LinkCounter link;
+    double linkTime = 0; // a packet without a time counts with the one in front
     int64_t lastSnapshot = 0;
     auto keep = [&](Snapshot& s) {
         s.state = d.state;
@@ -49,14 +51,24 @@ StreamIndex StreamIndex::BuildOver(Stream& stream, int64_t size, const void* ide
         if (cancel && cancel->load(std::memory_order_relaxed))
             return StreamIndex();
         d.recordTime = 0;
-        const Cursor next = DecodeNavdataPacket(stream, cursor, d);
+        // The packet number is read where the decode begins: a file is read
+        // once, in order.
+        const Cursor start = FindPacketStart(stream, cursor);
+        const std::optional<uint32_t> number =
+            start >= 0 ? ReadPacketNumber(stream, start) : std::optional<uint32_t>();
+        const Cursor next = DecodeNavdataPacket(stream, start >= 0 ? start : cursor, d);
         if (next < 0)
             break;
-        cursor = next;
         const bool isRecord = d.recordTime > 0;
+        if (isRecord)
+            linkTime = d.recordTime;
+        if (number)
+            link.add(*number, linkTime);
+        cursor = next;
         if (isRecord) {
             ++lastRecord;
             maxTime = std::max(maxTime, d.recordTime);
+            index.links_.push_back(link.values());
         }
         if (int64_t(cursor) - lastSnapshot >= spacing) {
             Snapshot& s = index.snapshots_.emplace_back();
@@ -89,6 +101,13 @@ StreamIndex StreamIndex::Build(StreamReader& stream, const std::atomic<bool>* ca
         BuildOver<StreamReader, int64_t>(stream, stream.size(), stream.identity(), cancel, snapshotSpacing);
     index.size_ = stream.size(); // known now for a source without a size
     return index;
+}
+
+LinkValues StreamIndex::linkValues(int32_t record) const noexcept
+{
+    if (record < 0 || std::size_t(record) >= links_.size())
+        return {};
+    return links_[std::size_t(record)];
 }
 
 bool StreamIndex::matches(ByteSpan stream) const noexcept

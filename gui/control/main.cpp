@@ -116,6 +116,36 @@ void TForm1::connectSession()
     connect(&Recording(), &RecordingSession::loadFailed, this, [this] { SCRadioGroup3->setEnabled(true); });
 
     connect(&Live(), &LivePipeline::recordingFailed, this, &TForm1::recordingWriteFailed);
+
+    // A silent drone shows where the operator looks: "Packet Size" turns
+    // red, its tool-tip says for how long; the wake datagram of Start goes
+    // out again once a second, so that a restarted drone streams again.
+    link::NavdataWatch& watch = Live().watch();
+    connect(&watch, &link::NavdataWatch::silenceChanged, this, [this](bool silent) { markSilence(silent, 1); });
+    connect(&watch, &link::NavdataWatch::silentFor, this, [this](int seconds) { markSilence(true, seconds); });
+    connect(&watch, &link::NavdataWatch::wakeDue, this, [this] {
+        if (IdUDPServer1->isOpen()) {
+            IdUDPServer1->sendTo(QByteArray(1, char(at::kWakeByte)), link::NavdataPort);
+        }
+    });
+}
+
+void TForm1::markSilence(bool silent, int seconds)
+{
+    silent_ = silent;
+    if (silent) {
+        SCFrameEdit1->setStyleSheet(QStringLiteral("QLineEdit { background-color: #ff6060; }"));
+        SCFrameEdit1->setToolTip(QStringLiteral("no navdata for %1 s").arg(seconds));
+    } else {
+        SCFrameEdit1->setStyleSheet(QString());
+        // Back to what it says without the mark: the link's counts while
+        // the navdata socket is open, else the hint.
+        if (IdUDPServer1->isOpen()) {
+            showLinkCounts();
+        } else {
+            SCFrameEdit1->setToolTip(packetSizeHint_);
+        }
+    }
 }
 
 void TForm1::buildControls()
@@ -184,6 +214,7 @@ void TForm1::buildControls()
     SCFrameEdit1 = frameEdit(QStringLiteral("SCFrameEdit1"), QStringLiteral("Packet Size"), SCGroupBox1,
                              {60, 77, 58, 21});
     SCFrameEdit1->setReadOnly(true);
+    packetSizeHint_ = SCFrameEdit1->toolTip();
     SCComboboxEx1 = new TSCComboBoxEx(SCGroupBox1);
     SCComboboxEx1->setObjectName(QStringLiteral("SCComboboxEx1"));
     SCComboboxEx1->setAccessibleName(QStringLiteral("Record freq."));
@@ -360,6 +391,9 @@ void TForm1::Timer2Timer()
 
 void TForm1::showLinkCounts()
 {
+    if (silent_) {
+        return; // the silence mark's own text stays while it lasts
+    }
     // Datagrams the navdata socket took in, those it dropped (empty or
     // oversized) and those it never handed over, since the last Start.
     SCFrameEdit1->setToolTip(QStringLiteral("received %1, dropped %2, discarded %3")
@@ -420,6 +454,7 @@ void TForm1::SCButton2Click()
     }
     showLinkCounts();
     IdUDPServer1->close();
+    Live().stopped();
     QThread::msleep(100);
     IdUDPServer2->SendWithConfigIds(at::kNavdataDemoTrue);
     SCFrameEdit1->clear();

@@ -122,6 +122,10 @@ protected:
 private:
     void buildControls();
     void linkLost();
+    // The silence mark on "Packet Size" (see connectSession).
+    void markSilence(bool silent, int seconds);
+    QString packetSizeHint_;
+    bool silent_ = false; // the silence mark holds the tool-tip
     void connectSession();
     // The link's counts in the tool-tip of "Packet Size".
     void showLinkCounts();

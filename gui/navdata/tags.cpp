@@ -2,17 +2,22 @@
 
 #include "kit/decode_action.h"
 #include "kit/messages.h"
+#include "kit/placement.h"
 #include "kit/shared_state.h"
 #include "kit/widgets.h"
 #include "kit/window_events.h"
+#include "navdata/find_window.h"
 #include "navdata/tags_layout.h"
+#include "session/live_pipeline.h"
 #include "session/thread.h"
 
 #include "kestrix/field_text.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -81,6 +86,7 @@ void TForm4::buildControls()
     SCPageControl1->setObjectName(QStringLiteral("SCPageControl1"));
     SCPageControl1->setAccessibleName(QStringLiteral("NavData records"));
     fieldEdits_ = BuildNavDataTabs(SCPageControl1);
+    linkEdits_ = BuildNavDataLinkTab(SCPageControl1);
 
     SCStatusBar1 = new TSCStatusBar(this);
     SCStatusBar1->setObjectName(QStringLiteral("SCStatusBar1"));
@@ -89,6 +95,17 @@ void TForm4::buildControls()
     SCStatusBar1->addPanel(0);
 
     PopupMenu1 = BuildNavDataPopupMenu(this, [this](int item) { DemoClick(item); });
+    // Behind the 28 tab items: "find", which opens the Find tool (also
+    // Ctrl+F anywhere in the window).
+    QAction* find = new QAction(QStringLiteral("find"), this);
+    find->setObjectName(QStringLiteral("find"));
+    find->setShortcut(QKeySequence::Find);
+    find->setShortcutContext(Qt::WindowShortcut);
+    find->setToolTip(QStringLiteral("find records by condition"));
+    addAction(find);
+    connect(find, &QAction::triggered, this, [this] { openFind(); });
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(find);
     SCPageControl1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(SCPageControl1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { PopupMenu1->popup(SCPageControl1->mapToGlobal(p)); });
@@ -129,12 +146,17 @@ void TForm4::connectSession()
     // Live passes refresh the field edits while "live" is enabled and ticked.
     SetLiveFieldsTarget(
         this, [this] { return SCCheckbox2->isEnabled() && SCCheckbox2->isChecked(); },
-        [this] { ShowNavdataFields(); });
+        [this] { showFields(Live().watch().counter().values()); });
 }
 
 // ------------------------------------------------------------ field texts
 
 void TForm4::ShowNavdataFields()
+{
+    showFields(Recording().linkValues());
+}
+
+void TForm4::showFields(const LinkValues& link)
 {
     try {
         SCEditTime->setValue(NavdataTimeToSeconds(Navdata.state.Time.time));
@@ -145,6 +167,12 @@ void TForm4::ShowNavdataFields()
             if (fieldEdits_[i]->text() != text) {
                 fieldEdits_[i]->setText(text);
                 fieldEdits_[i]->setCursorPosition(0); // show the leading digits
+            }
+        }
+        for (std::size_t k = 0; k < linkEdits_.size(); ++k) {
+            const QString text = QString::number(LinkValue(link, LinkKey(k)), 'g', 15);
+            if (linkEdits_[k]->text() != text) {
+                linkEdits_[k]->setText(text);
             }
         }
     } catch (...) {
@@ -234,6 +262,31 @@ void TForm4::goToTime(double t)
 {
     SCEditTime->setValue(t);
     SCButton5Click();
+}
+
+void TForm4::goToRecord(int32_t n)
+{
+    SCEditRecordsCount->setValue(n);
+    SCButton6Click();
+}
+
+FindWindow* TForm4::openFind()
+{
+    if (!find_) {
+        FindWindow::Operations ops;
+        ops.currentRecord = [this] { return toInt32(SCEditRecordsCount->value()); };
+        ops.goToRecord = [this](int32_t n) { goToRecord(n); };
+        find_ = new FindWindow(this, std::move(ops));
+        // A new recording drops the matches of the old one.
+        connect(&Recording(), &RecordingSession::loaded, find_, &FindWindow::recordingChanged);
+        connect(&Recording(), &RecordingSession::loadStarted, find_, &FindWindow::recordingChanged);
+        PlaceBeside(find_, this);
+    }
+    find_->show();
+    find_->raise();
+    find_->activateWindow();
+    find_->FindCondition->setFocus();
+    return find_;
 }
 
 void TForm4::DemoClick(int item)

@@ -27,6 +27,7 @@ class TSCFrameEdit;
 class TSCIntSpinEdit;
 class TSCPageControl;
 class TSCStatusBar;
+class FindWindow;
 
 // Record navigation (SeekRecordByIndex, SeekRecordByTime) and the load belong
 // to the recording session (session/recording_session.h); this window starts
@@ -51,11 +52,13 @@ public:
     TSCCheckBox* SCCheckbox2; // "live"
     TSCPageControl* SCPageControl1;
     TSCStatusBar* SCStatusBar1;
-    QMenu* PopupMenu1;
+    QMenu* PopupMenu1; // the 28 tab items, a separator, "find"
     QFileDialog* OpenDialog1 = nullptr; // created when first needed
 
     // Every field edit, in the order of the core's field-edit table.
     const std::vector<TSCFrameEdit*>& fieldEdits() const { return fieldEdits_; }
+    // The edits of the "Link" tab, in the order of the link keys.
+    const std::vector<TSCFrameEdit*>& linkEdits() const { return linkEdits_; }
 
     // Stands in for the open dialog when set: returns the chosen full path,
     // or nothing when the choice is cancelled.
@@ -70,7 +73,9 @@ public:
     void SCCheckbox1Click(); // "graph"
     void DemoClick(int item); // popup menu item `item`
 
-    // Writes every field edit from NavdataState and sets "Time".
+    // Writes every field edit from NavdataState and sets "Time"; the "Link"
+    // tab shows the link counts of the loaded recording up to the record
+    // reached (live passes: those of the live stream).
     void ShowNavdataFields();
 
     // ---- Operations for the other windows.
@@ -79,6 +84,12 @@ public:
     bool isLoading() const { return Recording().isLoading(); }
     // "Time" := t, then its "go".
     void goToTime(double t);
+    // "Record#" := n, then its "go".
+    void goToRecord(int32_t n);
+    // The Find tool beside this window (Ctrl+F, and "find" at the end of the
+    // tabs' popup menu); created when first opened.
+    FindWindow* openFind();
+    FindWindow* findWindow() const { return find_; }
     QString activeTabCaption() const;
     void setOpenEnabled(bool enabled);
     // The status bar's first panel: text, flashing off.
@@ -97,13 +108,16 @@ private:
     void buildTabs();
     void connectSession();
     void setFieldEditsEnabled(bool enabled);
+    void showFields(const LinkValues& link);
     void loadStarted();
     void loaded();
     void loadFailed(const QString& error);
 
     std::vector<TSCFrameEdit*> fieldEdits_;
+    std::vector<TSCFrameEdit*> linkEdits_;
     std::vector<std::string> texts_;
     bool openEnabled_ = true;
+    FindWindow* find_ = nullptr;
 };
 
 extern TForm4* Form4;

@@ -4,6 +4,7 @@
 #include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
+#include "kestrix/link_counts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -425,6 +426,40 @@ std::vector<TSCFrameEdit*> BuildNavDataTabs(TSCPageControl* pages)
         }
         tab.finish();
     }
+    return edits;
+}
+
+std::vector<TSCFrameEdit*> BuildNavDataLinkTab(TSCPageControl* pages)
+{
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("TabSheet_Link"));
+    auto* outer = new QVBoxLayout(page);
+    outer->setContentsMargins(6, 6, 6, 6);
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(1);
+    outer->addLayout(grid);
+    outer->addStretch(1);
+    std::vector<TSCFrameEdit*> edits;
+    for (int k = 0; k < kLinkKeyCount; ++k) {
+        // "Link.packet": tab "Link", edit "packet", so that a drop on the
+        // Graph window names the key as for any field.
+        const std::string_view key = kLinkKeyNames[k];
+        const std::string_view name = key.substr(key.find('.') + 1);
+        const FieldEdit e{"Link", -1, name, FieldFormat::U, -1, {}};
+        const QString label = FieldEditLabel(qs(name), char(e.format));
+        auto* caption = new QLabel(label, page);
+        caption->setObjectName(QStringLiteral("Label_Link_") + qs(name));
+        TSCFrameEdit* edit = makeFieldEdit(e, label, page);
+        caption->setBuddy(edit);
+        grid->addWidget(caption, (k / 3) * 2, k % 3);
+        grid->addWidget(edit, (k / 3) * 2 + 1, k % 3);
+        edits.push_back(edit);
+    }
+    for (int c = 0; c < 3; ++c) {
+        grid->setColumnStretch(c, 1);
+    }
+    pages->addTab(page, QStringLiteral("Link"));
     return edits;
 }
 

@@ -42,6 +42,11 @@ NavDataControls BuildNavDataPanel(QWidget* window);
 // the field edits in the order of the core's field-edit table.
 std::vector<TSCFrameEdit*> BuildNavDataTabs(TSCPageControl* pages);
 
+// The tab after the 28 record tabs: "Link", with one field edit per link key
+// (Link.packet, Link.missing, Link.gap, Link.rate; tool-tip and accessible
+// description = the key), returned in the order of the keys.
+std::vector<TSCFrameEdit*> BuildNavDataLinkTab(TSCPageControl* pages);
+
 // The 28-item popup menu; `onItem` gets the item's number.
 QMenu* BuildNavDataPopupMenu(QWidget* window, std::function<void(int)> onItem);
 

@@ -11,6 +11,7 @@
 #include "plot/chart_tools.h"
 #include "plot/graph_series.h"
 #include "plot/leftaxis.h"
+#include "session/live_pipeline.h"
 #include "session/loaded_stream.h"
 #include "session/recording_session.h"
 #include "session/stream_source.h"
@@ -79,6 +80,7 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window)
     tools_->liveSource = [this] { return liveSource(); };
     tools_->scrollTime = [this] { return XframeTime->value(); };
     tools_->latestTime = [] { return Navdata.recordTime; };
+    series_->liveLink = [] { return Live().watch().counter().values(); };
 
     connect(SCCombobox1, &QComboBox::currentIndexChanged, this, Guarded(this, [this] { SCCombobox1Change(); }));
     connect(SCFloatSpinEdit1, &TSCFloatSpinEdit::valueChanged, this,

@@ -205,6 +205,62 @@ private:
     std::vector<QCPGraphData>& v_;
 };
 
+// The value a key plots: its catalogue field in the state, or its link count.
+double KeyValue(const PlotField* entry, const std::optional<LinkKey>& link, const NavdataState& state,
+                const LinkValues& counts)
+{
+    return entry ? PlotFieldValue(*entry, state) : link ? LinkValue(counts, *link) : 0;
+}
+
+// The link counts of a replay, packet by packet, as the core's walk over a
+// recording counts them: the number of each decoded packet with its record
+// time (a packet without one takes the time of the packet in front). The
+// record test needs the decoder's record time reset behind every packet.
+class ReplayLinkCounts {
+public:
+    // A replay starts a fresh walk: no record time from an earlier seek.
+    // `count` false: nothing is read, the values stay zero.
+    ReplayLinkCounts(StreamReader& stream, bool count) : stream_(stream), count_(count)
+    {
+        Navdata.recordTime = 0;
+        if (count_) {
+            pending_ = PacketNumberFrom(stream_, 0);
+        }
+    }
+
+    // After the decode that ended at `next` (< 0: the final one, no packet).
+    // The number of the packet a decode reads is taken before that decode,
+    // where the walk stands: the file is read once, in order.
+    void decoded(int64_t next)
+    {
+        if (!count_ || next < 0) {
+            return;
+        }
+        if (Navdata.recordTime > 0) {
+            time_ = Navdata.recordTime;
+        }
+        if (pending_) {
+            counter_.add(*pending_, time_);
+        }
+        pending_ = PacketNumberFrom(stream_, next);
+    }
+    // Before the next decode.
+    static void next(int64_t next)
+    {
+        if (next >= 0) {
+            Navdata.recordTime = 0;
+        }
+    }
+    const LinkValues& values() const { return counter_.values(); }
+
+private:
+    StreamReader& stream_;
+    bool count_;
+    LinkCounter counter_;
+    std::optional<uint32_t> pending_;
+    double time_ = 0;
+};
+
 // One pass for one series: a null point while it holds fewer than two
 // points, the value point when the key has an entry, and at five points the
 // first point dropped and the point now at index 3 repeated at x.
@@ -319,7 +375,8 @@ QCPGraph* GraphSeries::newSeries(int position)
 
 int GraphSeries::add(const QString& key)
 {
-    fields_.push_back({key, FindPlotField(key.toStdString()), QStringLiteral("1"), newSeries(count() + 1), {}});
+    const std::string name = key.toStdString();
+    fields_.push_back({key, FindPlotField(name), FindLinkKey(name), QStringLiteral("1"), newSeries(count() + 1), {}});
     return count() - 1;
 }
 
@@ -392,14 +449,26 @@ void GraphSeries::addRecordPoints()
         return;
     }
     const bool scroll = liveSource() && !fields_.empty();
+    LinkValues live;
+    if (!replayLink_ && plotsLink()) {
+        live = liveLink();
+    }
+    const LinkValues& link = replayLink_ ? *replayLink_ : live;
     for (const Field& f : fields_) {
         ChartPoints points(f.series, f.range);
-        const double value = f.entry ? MultiplierValue(f.multiplierText) * PlotFieldValue(*f.entry, Navdata.state) : 0;
-        AddSeriesPoints(points, time, f.entry != nullptr, value);
+        const bool hasValue = f.entry || f.link;
+        const double value =
+            hasValue ? MultiplierValue(f.multiplierText) * KeyValue(f.entry, f.link, Navdata.state, link) : 0;
+        AddSeriesPoints(points, time, hasValue, value);
     }
     if (scroll && !scrollPaused()) {
         scrollBottomAxis(time);
     }
+}
+
+bool GraphSeries::plotsLink() const
+{
+    return std::any_of(fields_.begin(), fields_.end(), [](const Field& f) { return f.link.has_value(); });
 }
 
 void GraphSeries::drawStreamPassByPass(ByteSpan stream)
@@ -411,7 +480,23 @@ void GraphSeries::drawStreamPassByPass(ByteSpan stream)
 void GraphSeries::drawStreamPassByPass(StreamReader& stream)
 {
     rebuildSeries();
-    ReplayStream(stream, Navdata, StreamCursor, [this](int64_t) { addRecordPoints(); });
+    if (plotsLink()) {
+        ReplayLinkCounts link(stream, true);
+        replayLink_ = &link.values();
+        try {
+            ReplayStream(stream, Navdata, StreamCursor, [&](int64_t next) {
+                link.decoded(next);
+                addRecordPoints();
+                ReplayLinkCounts::next(next);
+            });
+        } catch (...) {
+            replayLink_ = nullptr;
+            throw;
+        }
+        replayLink_ = nullptr;
+    } else {
+        ReplayStream(stream, Navdata, StreamCursor, [this](int64_t) { addRecordPoints(); });
+    }
     for (Field& f : fields_) {
         if (PointCount(f.series) > 1) {
             ChartPoints(f.series, f.range).removeAt(PointCount(f.series) - 1);
@@ -445,6 +530,7 @@ void GraphSeries::replayInBulk(StreamReader& stream)
 {
     struct Work {
         const PlotField* entry;
+        std::optional<LinkKey> link;
         double multiplier;
         std::vector<QCPGraphData> head;
         std::vector<double> tail; // values; x in tailKeys from tailStart on
@@ -454,12 +540,19 @@ void GraphSeries::replayInBulk(StreamReader& stream)
     std::vector<Work> work;
     work.reserve(fields_.size());
     for (const Field& f : fields_) {
-        work.push_back({f.entry, MultiplierValue(f.multiplierText), {}, {}, 0, false});
+        work.push_back({f.entry, f.link, MultiplierValue(f.multiplierText), {}, {}, 0, false});
     }
     std::vector<double> tailKeys;
     int inTail = 0;
+    const bool countLink = plotsLink();
+    ReplayLinkCounts linkCounts(stream, countLink);
+    const LinkValues& link = linkCounts.values();
 
-    ReplayStream(stream, Navdata, StreamCursor, [&](int64_t) {
+    ReplayStream(stream, Navdata, StreamCursor, [&](int64_t next) {
+        if (countLink) {
+            linkCounts.decoded(next);
+            ReplayLinkCounts::next(next);
+        }
         const NavdataState& state = Navdata.state;
         const double time = NavdataTimeToSeconds(state.Time.time);
         if (time == 0) {
@@ -469,17 +562,17 @@ void GraphSeries::replayInBulk(StreamReader& stream)
             tailKeys.push_back(time);
         }
         for (Work& w : work) {
+            const bool hasValue = w.entry || w.link;
             if (w.inTail) {
-                w.tail.push_back(w.multiplier * PlotFieldValue(*w.entry, state));
+                w.tail.push_back(w.multiplier * KeyValue(w.entry, w.link, state, link));
                 continue;
             }
-            if (!w.entry && w.head.size() >= 2) {
+            if (!hasValue && w.head.size() >= 2) {
                 continue; // holds its two null points for good
             }
             VectorPoints points(w.head);
-            AddSeriesPoints(points, time, w.entry != nullptr,
-                            w.entry ? w.multiplier * PlotFieldValue(*w.entry, state) : 0);
-            if (w.entry && w.head.size() >= 5) {
+            AddSeriesPoints(points, time, hasValue, hasValue ? w.multiplier * KeyValue(w.entry, w.link, state, link) : 0);
+            if (hasValue && w.head.size() >= 5) {
                 w.inTail = true;
                 w.tailStart = tailKeys.size();
                 ++inTail;

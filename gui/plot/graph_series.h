@@ -14,6 +14,7 @@
 #pragma once
 
 #include "kestrix/decoder.h"
+#include "kestrix/link_counts.h"
 #include "kestrix/plot_fields.h"
 #include "kestrix/stream_reader.h"
 #include "kit/shared_state.h"
@@ -25,6 +26,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QCustomPlot;
@@ -86,6 +88,9 @@ public:
     // While it says so, live passes leave the bottom axis where the operator
     // zoomed or panned it.
     std::function<bool()> scrollPaused = [] { return false; };
+    // The link counts (Link.* keys) of a pass outside a replay: those of the
+    // live stream. A replay counts the recording's packet numbers itself.
+    std::function<LinkValues()> liveLink = [] { return LinkValues{}; };
 
     int count() const { return int(fields_.size()); }
     const QString& key(int i) const { return fields_[std::size_t(i)].key; }
@@ -147,6 +152,7 @@ private:
     struct Field {
         QString key;
         const PlotField* entry;
+        std::optional<LinkKey> link; // a Link.* key (no catalogue entry)
         QString multiplierText;
         QCPGraph* series;
         mutable ValueRange range;
@@ -157,7 +163,9 @@ private:
     void rebuildSeries();
     void scrollBottomAxis(double time);
     void replayInBulk(StreamReader& stream);
+    bool plotsLink() const;
 
+    const LinkValues* replayLink_ = nullptr; // during a replay: its counts
     QCustomPlot* chart_;
     ChartAxis* bottomAxis_;
     std::vector<Field> fields_;

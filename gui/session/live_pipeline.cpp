@@ -47,10 +47,17 @@ void LivePipeline::started()
     }
     packetCounter_ = 0;
     wrongSizeReported_ = false;
+    watch_.start();
+}
+
+void LivePipeline::stopped()
+{
+    watch_.stop();
 }
 
 bool LivePipeline::accept(const QByteArray& datagram, bool showRecords)
 {
+    watch_.datagram(datagram);
     packetCounter_ = int32_t(uint32_t(packetCounter_) + 1u);
     const bool due = packetCounter_ % recordDivisor_ == 0;
     if (due && recorder_.isOpen()) {
@@ -107,6 +114,8 @@ void LivePipeline::reset()
     recorder_.close();
     decode_ = {};
     wrongSizeReported_ = false;
+    watch_.stop();
+    watch_.reset();
     // The hook belongs to live plotting, which sets and removes it with the
     // Graph window.
 }

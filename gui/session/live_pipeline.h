@@ -8,6 +8,7 @@
 // listens to its signals. User-interface thread only.
 #pragma once
 
+#include "kestrix/link/navdata_watch.h"
 #include "kestrix/link/recorder.h"
 
 #include <QByteArray>
@@ -36,11 +37,16 @@ public:
     link::Recorder& recorder() { return recorder_; }
     LiveDecodeState& decodeState() { return decode_; }
     std::function<void()>& passHook() { return hook_; }
+    // Link counts of the live stream and the silence of a drone that stopped
+    // sending: watched from a successful Start to Stop.
+    link::NavdataWatch& watch() { return watch_; }
 
     // A successful Start: counting starts again, a live decode may start
     // unless a pass still runs (its completion allows it), and the next bad
     // option is reported again.
     void started();
+    // Stop has closed the navdata socket: no silence is watched any more.
+    void stopped();
 
     // One received datagram: counts it, appends every RecordDivisor-th one to
     // the recording, and decodes it into Navdata when a live decode may start,
@@ -69,6 +75,7 @@ private:
     link::Recorder recorder_;
     LiveDecodeState decode_;
     std::function<void()> hook_;
+    link::NavdataWatch watch_;
     // "wrong size" already shown since the last Start.
     bool wrongSizeReported_ = false;
 };

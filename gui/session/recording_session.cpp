@@ -60,6 +60,7 @@ int32_t RecordingSession::seekRecordByIndex(int32_t n)
     walk(LoadedRecording::kSeekChunk, [&](kestrix::StreamReader& reader, const kestrix::StreamIndex* index) {
         result = kestrix::SeekRecordByIndex(kestrix::RecordNavigation{reader, Navdata, cursor_}, index, n);
     });
+    lastRecord_ = result;
     return result;
 }
 
@@ -69,7 +70,13 @@ int32_t RecordingSession::seekRecordByTime(double t)
     walk(LoadedRecording::kSeekChunk, [&](kestrix::StreamReader& reader, const kestrix::StreamIndex* index) {
         result = kestrix::SeekRecordByTime(kestrix::RecordNavigation{reader, Navdata, cursor_}, index, t);
     });
+    lastRecord_ = result;
     return result;
+}
+
+kestrix::LinkValues RecordingSession::linkValues() const
+{
+    return stream_ ? stream_->index.linkValues(lastRecord_) : kestrix::LinkValues{};
 }
 
 void RecordingSession::reportReadFailure(const kestrix::StreamReadError& e)
@@ -132,6 +139,7 @@ void RecordingSession::reset()
     fileName_.clear();
     path_.clear();
     cursor_ = 0;
+    lastRecord_ = -1;
     loading_ = false;
     ++generation_;
 }

@@ -9,6 +9,8 @@
 // in here on the user-interface thread.
 #pragma once
 
+#include "kestrix/link_counts.h"
+
 #include <QObject>
 #include <QString>
 
@@ -52,6 +54,9 @@ public:
     // and throws OperatorInformed.
     int32_t seekRecordByIndex(int32_t n);
     int32_t seekRecordByTime(double t);
+    // The link counts (Link.*) of the loaded recording up to the record the
+    // last seek returned; all zero when it returned none.
+    kestrix::LinkValues linkValues() const;
 
     // Runs `walk` over a reader of the loaded recording (reads of `chunk`
     // bytes) and its index; with no recording loaded, over an empty stream
@@ -91,6 +96,7 @@ private:
     QString fileName_;
     QString path_; // the full path of the last load, for a reload
     int64_t cursor_ = 0;
+    int32_t lastRecord_ = -1; // what the last seek returned
     bool loading_ = false;
     uint64_t generation_ = 0; // a reset drops the completion of an earlier load
 };

@@ -11,6 +11,9 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include "suite_main.h"
@@ -200,6 +203,61 @@ Bytes CsvStream()
     s.Demo.ctrl_state = 7;
     const Bytes p3 = PacketBuilder().record(s, 0).record(s, 1).checksum().take();
     return Cat({p0, p1, p2, p3});
+}
+
+// The stream of the find and link cases: records 0..5 (packet numbers and
+// altitudes below), an untimed packet between records 1 and 2, and the
+// numbers: 1 2 [3] 6 (gap of 2) 6 (duplicate) 7 2 (restart).
+//   record  0     1     -     2     3     4     5
+//   number  1     2     3     6     6     7     2
+//   alt     0   500   900  1200  1200   800  1500
+//   state  0x20000   0x20000 0x30000 0x30000 0x50000 0x50000
+//   time   1.0   1.1   -     1.3   1.4   1.5   1.6
+Bytes FindStream()
+{
+    struct P {
+        uint32_t number;
+        int32_t altitude;
+        uint32_t state;
+        uint32_t ms; // 0: no Time option
+    };
+    const P packets[] = {{1, 0, 0x20000, 1000},    {2, 500, 0x20000, 1100},  {3, 900, 0x20000, 0},
+                         {6, 1200, 0x30000, 1300}, {6, 1200, 0x30000, 1400}, {7, 800, 0x50000, 1500},
+                         {2, 1500, 0x50000, 1600}};
+    Bytes all;
+    NavdataState s{};
+    for (const P& p : packets) {
+        s.Demo.altitude = p.altitude;
+        s.Demo.ctrl_state = p.state;
+        PacketBuilder b(0, p.number);
+        b.record(s, 0);
+        if (p.ms)
+            b.record(1, rec::Time{MakeTimeWord(p.ms / 1000, (p.ms % 1000) * 1000)});
+        const Bytes packet = b.checksum().take();
+        all.insert(all.end(), packet.begin(), packet.end());
+    }
+    return all;
+}
+
+QJsonObject JsonObject(const std::string& text, QString* why)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+        *why = error.errorString() + ": " + QString::fromStdString(text);
+        return {};
+    }
+    return doc.object();
+}
+
+// Keys in snake_case: lower-case letters, digits and "_".
+bool SnakeCase(const QJsonObject& o)
+{
+    for (const QString& k : o.keys())
+        for (const QChar c : k)
+            if (!(c.isDigit() || c == '_' || (c >= 'a' && c <= 'z')))
+                return false;
+    return true;
 }
 
 } // namespace
@@ -602,6 +660,10 @@ private slots:
                 {"csv", path, "Demo.theta", "Time.time", "Magneto.magneto_state"},
                 {"show", path, "--record", std::to_string(int(below(6)) - 1)},
                 {"show", path, "--time", std::to_string(below(5000) / 1000.0)},
+                {"info", path, "--json"},
+                {"link", path, "--json"},
+                {"csv", path, "Link.packet", "Demo.theta", "Link.missing", "Link.gap", "Link.rate"},
+                {"find", path, "Demo.theta changes and Link.gap >= 0", "--all"},
             };
             for (const auto& args : all) {
                 const Result whole = RunInProcess(args);
@@ -610,6 +672,15 @@ private slots:
                          qPrintable(tag + " " + QByteArray::fromStdString(args[0]) + ", chunk "
                                     + QByteArray::number(qulonglong(chunk))));
             }
+
+            const Result link = RunInProcess({"link", path});
+            QVERIFY2(link.code == 0, tag.constData());
+            for (const std::string& line : Lines(link.out)) // never a negative count
+                QVERIFY2(line.find(": -") == std::string::npos ||
+                             (line.ends_with(": -") && link.out.starts_with("packets: 0\n")),
+                         (tag + ": " + QByteArray::fromStdString(line)).constData());
+            const Result found = RunInProcess({"find", path, "Demo.theta changes and Link.gap >= 0", "--all"});
+            QVERIFY2((found.code == 0 || found.code == 1) && found.out.starts_with("record,time\n"), tag.constData());
 
             const Result csv = RunInProcess({"csv", path, "Demo.theta", "Time.time", "Magneto.magneto_state", "none"});
             QVERIFY2(csv.code == 0, tag.constData());
@@ -671,6 +742,205 @@ private slots:
                 QVERIFY2(r.code == 0 || (r.code == 1 && args[0] == "show"), qPrintable(args.join(' ')));
             }
         }
+    }
+
+
+    // --- find, link, JSON ---------------------------------------------------
+
+    void find_data()
+    {
+        QTest::addColumn<QStringList>("args"); // behind "find FILE"
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("first") << QStringList{"Demo.altitude > 1000"} << 0 << "record,time\n2,1.3\n";
+        QTest::newRow("first from 3") << QStringList{"Demo.altitude > 1000", "--from", "3"} << 0
+                                      << "record,time\n3,1.4\n";
+        QTest::newRow("all") << QStringList{"Demo.altitude>1000", "--all"} << 0 << "record,time\n2,1.3\n3,1.4\n5,1.6\n";
+        QTest::newRow("changes, from the record in front") << QStringList{"Demo.ctrl_state changes", "--all", "--from", "2"}
+                                                          << 0 << "record,time\n2,1.3\n4,1.5\n";
+        QTest::newRow("hex and and") << QStringList{"Demo.ctrl_state == 0x50000 and Demo.altitude < 1000"} << 0
+                                     << "record,time\n4,1.5\n";
+        QTest::newRow("link gap") << QStringList{"Link.gap > 0", "--all"} << 0 << "record,time\n2,1.3\n";
+        QTest::newRow("link missing") << QStringList{"Link.missing >= 2", "--all"} << 0
+                                      << "record,time\n2,1.3\n3,1.4\n4,1.5\n5,1.6\n";
+        QTest::newRow("link packet after a restart") << QStringList{"Link.packet == 2", "--all"} << 0
+                                                     << "record,time\n1,1.1\n5,1.6\n";
+        QTest::newRow("none") << QStringList{"Demo.altitude > 5000"} << 1 << "record,time\n";
+        QTest::newRow("none at or after --from") << QStringList{"Demo.altitude == 0", "--from", "1"} << 1
+                                                 << "record,time\n";
+        QTest::newRow("--from beyond the records") << QStringList{"Demo.altitude >= 0", "--from", "99"} << 1
+                                                   << "record,time\n";
+        QTest::newRow("bad condition") << QStringList{"Demo.altitude >"} << 2 << "";
+    }
+    void find()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, out);
+        std::vector<std::string> all = {"find", writeStream(Q(FindStream()))};
+        for (const QString& a : args)
+            all.push_back(a.toStdString());
+        const Result r = RunInProcess(all);
+        QCOMPARE(r.code, code);
+        QCOMPARE(QString::fromStdString(r.out), out);
+        if (code == 0)
+            QVERIFY(r.err.empty());
+        else if (code == 1)
+            QCOMPARE(QString::fromStdString(r.err), QStringLiteral("Record not found\n"));
+        else // one line naming the word and where it is, no usage text
+            QCOMPARE(QString::fromStdString(r.err),
+                     QStringLiteral("kestrix_navdata: bad condition: a number is missing after \">\" at the end\n"));
+    }
+
+    void link_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("gap, duplicate, restart")
+            << Q(FindStream())
+            << "packets: 7\nfirst_packet: 1\nlast_packet: 2\nmissing: 2\ngaps: 1\nrestarts: 1\nduplicates: 1\n"
+               "longest_gap: 2\nlongest_gap_seconds: 0.2\n";
+        QTest::newRow("empty") << QByteArray()
+                               << "packets: 0\nfirst_packet: -\nlast_packet: -\nmissing: 0\ngaps: 0\nrestarts: 0\n"
+                                  "duplicates: 0\nlongest_gap: 0\nlongest_gap_seconds: 0\n";
+        const Bytes a = PacketBuilder(0, 0xFFFFFFFEu).checksum().take();
+        const Bytes b = PacketBuilder(0, 0xFFFFFFFFu).checksum().take();
+        const Bytes c = PacketBuilder(0, 0).checksum().take();
+        const Bytes d = PacketBuilder(0, 4).checksum().take();
+        Bytes cut = PacketBuilder(0, 9).checksum().take();
+        cut.resize(11); // the number cut short: not counted
+        QTest::newRow("wrap, noise, a cut number")
+            << Q(Cat({a, Noise(9, 4), b, c, d, cut}))
+            << "packets: 4\nfirst_packet: 4294967294\nlast_packet: 4\nmissing: 3\ngaps: 1\nrestarts: 0\n"
+               "duplicates: 0\nlongest_gap: 3\nlongest_gap_seconds: 0\n";
+    }
+    void link()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(QString, expected);
+        const std::string path = writeStream(stream);
+        const Result r = RunInProcess({"link", path});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.err.empty());
+        QCOMPARE(QString::fromStdString(r.out), expected);
+
+        // The same facts as one JSON object.
+        const Result j = RunInProcess({"link", path, "--json"});
+        QCOMPARE(j.code, 0);
+        QString why;
+        const QJsonObject o = JsonObject(j.out, &why);
+        QVERIFY2(!o.isEmpty(), qPrintable(why));
+        QVERIFY(SnakeCase(o));
+        QCOMPARE(o.size(), 9);
+        for (const std::string& line : Lines(r.out)) {
+            const std::size_t colon = line.find(": ");
+            const QString key = QString::fromStdString(line.substr(0, colon));
+            const QString value = QString::fromStdString(line.substr(colon + 2));
+            QVERIFY2(o.contains(key), qPrintable(key));
+            if (value == "-")
+                QVERIFY(o.value(key).isNull());
+            else
+                QCOMPARE(o.value(key).toDouble(), value.toDouble());
+        }
+    }
+
+    // info --json: the facts of the text, which stays as it is.
+    void infoJson()
+    {
+        const std::string path = writeStream(Q(Cat({Noise(5, 1), ShowStream()})));
+        const Result text = RunInProcess({"info", path});
+        const Result j = RunInProcess({"info", path, "--json"});
+        QCOMPARE(j.code, 0);
+        QVERIFY(j.err.empty());
+        QString why;
+        const QJsonObject o = JsonObject(j.out, &why);
+        QVERIFY2(!o.isEmpty(), qPrintable(why));
+        QVERIFY(SnakeCase(o));
+        QCOMPARE(QString::fromStdString(text.out),
+                 QStringLiteral("bytes: %1\npackets: 5\nrecords: 4\nfirst_time: 5.123456\nlast_time: 7.25\n"
+                                "options: 0=2 1=4 2=1 13=1 22=3 65535=5\n")
+                     .arg(o.value("bytes").toInteger()));
+        QCOMPARE(o.value("packets").toInteger(), 5);
+        QCOMPARE(o.value("records").toInteger(), 4);
+        QCOMPARE(o.value("first_time").toDouble(), 5.123456);
+        QCOMPARE(o.value("last_time").toDouble(), 7.25);
+        const QJsonObject options = o.value("options").toObject();
+        QCOMPARE(options.size(), 6);
+        QCOMPARE(options.value("22").toInteger(), 3);
+        QCOMPARE(options.value("65535").toInteger(), 5);
+
+        const Result empty = RunInProcess({"info", writeStream({}), "--json"});
+        QCOMPARE(QString::fromStdString(empty.out),
+                 QStringLiteral("{\"bytes\":0,\"packets\":0,\"records\":0,\"first_time\":null,\"last_time\":null,"
+                                "\"options\":{}}\n"));
+    }
+
+    void findJson()
+    {
+        const std::string path = writeStream(Q(FindStream()));
+        const Result r = RunInProcess({"find", path, "Demo.altitude > 1000 and Link.gap == 0", "--all", "--json"});
+        QCOMPARE(r.code, 0);
+        QString why;
+        const QJsonObject o = JsonObject(r.out, &why);
+        QVERIFY2(!o.isEmpty(), qPrintable(why));
+        QVERIFY(SnakeCase(o));
+        QCOMPARE(o.value("condition").toString(), QStringLiteral("Demo.altitude > 1000 and Link.gap == 0"));
+        QCOMPARE(o.value("from").toInteger(), 0);
+        QCOMPARE(o.value("all").toBool(), true);
+        QCOMPARE(o.value("count").toInteger(), 2);
+        const QJsonArray m = o.value("matches").toArray();
+        QCOMPARE(m.size(), 2);
+        QCOMPARE(m[0].toObject().value("record").toInteger(), 3);
+        QCOMPARE(m[0].toObject().value("time").toDouble(), 1.4);
+        QCOMPARE(m[1].toObject().value("record").toInteger(), 5);
+
+        const Result none = RunInProcess({"find", path, "Demo.altitude < 0", "--json"});
+        QCOMPARE(none.code, 1);
+        QCOMPARE(QString::fromStdString(none.err), QStringLiteral("Record not found\n"));
+        QVERIFY(JsonObject(none.out, &why).value("matches").toArray().isEmpty());
+    }
+
+    // csv takes the link keys beside the plot keys: one row per packet.
+    void csvWithLinkKeys()
+    {
+        const std::string path = writeStream(Q(FindStream()));
+        const Result r = RunInProcess({"csv", path, "Link.packet", "Demo.altitude", "Link.gap", "Link.missing",
+                                       "Link.rate", "--multiplier", "Link.missing=10"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(QString::fromStdString(r.out),
+                 QStringLiteral("time,Link.packet,Demo.altitude,Link.gap,Link.missing,Link.rate\n"
+                                "1,1,0,0,0,1\n"
+                                "1.1,2,500,0,0,2\n"
+                                "1.1,3,900,0,0,3\n"
+                                "1.3,6,1200,2,20,4\n"
+                                "1.4,6,1200,0,20,5\n"
+                                "1.5,7,800,0,20,6\n"
+                                "1.6,2,1500,0,20,7\n"));
+        // Without link keys the output is that of the plain export.
+        const Result plain = RunInProcess({"csv", path, "Demo.altitude", "Link.packet"});
+        const Result only = RunInProcess({"csv", path, "Demo.altitude"});
+        QCOMPARE(Lines(plain.out).size(), Lines(only.out).size());
+    }
+
+    void findThroughTheBinary()
+    {
+        const QString path = QString::fromStdString(writeStream(Q(FindStream())));
+        const Result ok = RunTool({"find", path, "Demo.altitude > 1000"});
+        QVERIFY(!ok.crashed);
+        QCOMPARE(ok.code, 0);
+        QCOMPARE(QString::fromStdString(ok.out), QStringLiteral("record,time\n2,1.3\n"));
+        const Result none = RunTool({"find", path, "Demo.altitude > 1e6"});
+        QCOMPARE(none.code, 1);
+        QCOMPARE(QString::fromStdString(none.err), QStringLiteral("Record not found\n"));
+        // A bad condition: one message, nothing searched (not even the file read).
+        const Result bad = RunTool({"find", dir_.filePath("never-read.navdata"), "Demo.altitude => 1"});
+        QCOMPARE(bad.code, 2);
+        QVERIFY(bad.out.empty());
+        QCOMPARE(QString::fromStdString(bad.err),
+                 QStringLiteral("kestrix_navdata: bad condition: unknown operator \"=>\" at character 15\n"));
+        const Result link = RunTool({"link", path});
+        QCOMPARE(link.code, 0);
+        QVERIFY(link.out.starts_with("packets: 7\n"));
     }
 
     // --- the real binary: exit codes and messages ---------------------------
@@ -808,6 +1078,14 @@ private slots:
         QTest::newRow("--multiplier empty number") << QStringList{"csv", f, "Demo.altitude", "--multiplier", "Demo.altitude="};
         QTest::newRow("--multiplier without value") << QStringList{"csv", f, "Demo.altitude", "--multiplier"};
         QTest::newRow("unknown option") << QStringList{"csv", f, "Demo.altitude", "--bogus"};
+        QTest::newRow("find without condition") << QStringList{"find", f};
+        QTest::newRow("find with two conditions") << QStringList{"find", f, "Demo.altitude > 1", "Demo.theta > 1"};
+        QTest::newRow("--from -1") << QStringList{"find", f, "Demo.altitude > 1", "--from", "-1"};
+        QTest::newRow("--from without value") << QStringList{"find", f, "Demo.altitude > 1", "--from"};
+        QTest::newRow("--all for link") << QStringList{"link", f, "--all"};
+        QTest::newRow("link with two files") << QStringList{"link", f, f};
+        QTest::newRow("link without file") << QStringList{"link", "--json"};
+        QTest::newRow("info --json with --record") << QStringList{"info", f, "--json", "--record", "1"};
     }
 
     void badUsage()

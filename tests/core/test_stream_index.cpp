@@ -5,6 +5,7 @@
 //
 // Every comparison starts both decoders from the same non-zero state, so a
 // seek that restores bytes the stream never wrote shows up as a difference.
+#include "kestrix/find.h"
 #include "kestrix/packet_builder.h"
 #include "kestrix/replay.h"
 #include "kestrix/stream_index.h"
@@ -327,6 +328,17 @@ private slots:
         const int32_t count = int32_t(records.size());
         const NavdataDecoder prior = PriorDecoder(seed);
         const std::vector<double> times = SeekTimes(records);
+        // The link counts at each record, as the find walk counts them.
+        std::vector<LinkValues> links;
+        {
+            NavdataDecoder d;
+            LinkCounter link;
+            WalkPackets(s, d, &link, [&](bool isRecord, double, auto) {
+                if (isRecord)
+                    links.push_back(link.values());
+            });
+        }
+        QCOMPARE(int32_t(links.size()), count);
 
         QElapsedTimer timer;
         timer.start();
@@ -334,6 +346,14 @@ private slots:
             const StreamIndex index = StreamIndex::Build(s, nullptr, spacing);
             QVERIFY(index.matches(s));
             QCOMPARE(index.recordCount(), count);
+            for (int32_t n = 0; n < count; ++n) {
+                const LinkValues v = index.linkValues(n);
+                const LinkValues& w = links[std::size_t(n)];
+                QVERIFY2(v.packet == w.packet && v.missing == w.missing && v.gap == w.gap && v.rate == w.rate,
+                         qPrintable(QStringLiteral("link counts of record %1").arg(n)));
+            }
+            QCOMPARE(index.linkValues(-1).packet, 0.0);
+            QCOMPARE(index.linkValues(count).rate, 0.0);
 
             std::vector<int32_t> targets = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
             for (int32_t n = -3; n <= count + 2; ++n)
@@ -425,8 +445,16 @@ private slots:
             QVERIFY(index.matches(reader));
             QVERIFY(!index.matches(ByteSpan(s)));
             QCOMPARE(index.recordCount(), count);
-            QCOMPARE(index.snapshotCount(), StreamIndex::Build(s, nullptr, run.spacing).snapshotCount());
+            const StreamIndex inMemory = StreamIndex::Build(s, nullptr, run.spacing);
+            QCOMPARE(index.snapshotCount(), inMemory.snapshotCount());
             const QString where = QStringLiteral("chunk %1, spacing %2").arg(run.chunk).arg(run.spacing);
+            // The link counts kept beside the index, counted in the same pass.
+            for (int32_t n = -1; n <= count; ++n) {
+                const LinkValues v = index.linkValues(n);
+                const LinkValues w = inMemory.linkValues(n);
+                QVERIFY2(v.packet == w.packet && v.missing == w.missing && v.gap == w.gap && v.rate == w.rate,
+                         qPrintable(QStringLiteral("%1, link counts of record %2").arg(where).arg(n)));
+            }
             for (const int32_t n : targets) {
                 auto plain = [n](StreamNavigation nav) { return SeekRecordByIndex(nav, n); };
                 std::string why = Compare(s, prior, plain, OnDemand(reader, [&](RecordNavigation nav) {

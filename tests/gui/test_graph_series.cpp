@@ -7,6 +7,8 @@
 #include "plot/graph_series.h"
 #include "kit/shared_state.h"
 
+#include "kestrix/find.h"
+#include "kestrix/link_counts.h"
 #include "kestrix/packet_builder.h"
 
 #include <QtTest>
@@ -173,6 +175,94 @@ private slots:
         series->drawStreamPassByPass(stream);
         QCOMPARE(Points(SeriesList[0]), expected);
         QCOMPARE(Navdata.recordTime, recordTime);
+    }
+
+    // A Link.* key plots the link counts of the recording's packet numbers
+    // exactly as the core's walk counts them: over a stream with a packet
+    // without time, a gap, a duplicate and a restart, the Link series equals
+    // bit for bit the series of a field that holds those counts, in the bulk
+    // replay and pass by pass, multiplier applied.
+    void linkKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("multiplier");
+        QTest::newRow("Link.packet") << int(LinkKey::Packet) << "1";
+        QTest::newRow("Link.missing") << int(LinkKey::Missing) << "1";
+        QTest::newRow("Link.gap x2") << int(LinkKey::Gap) << "2";
+        QTest::newRow("Link.rate") << int(LinkKey::Rate) << "1";
+    }
+    void linkKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, multiplier);
+        // Packet numbers and times (0: no Time option): 3 missing in front
+        // of 9, 1 in front of 12, a duplicate 12, a restart at 2.
+        const std::vector<std::pair<uint32_t, double>> packets = {
+            {4, 1.0}, {5, 0}, {9, 1.25}, {10, 1.5}, {12, 2.0}, {12, 2.25}, {2, 2.5}, {3, 3.5}, {4, 3.75}};
+        auto build = [&](const std::vector<int32_t>& altitudes) {
+            std::vector<uint8_t> out;
+            NavdataState s{};
+            for (std::size_t i = 0; i < packets.size(); ++i) {
+                s.Demo.altitude = altitudes.empty() ? 0 : altitudes[i];
+                PacketBuilder b(0, packets[i].first);
+                b.record(s, 0);
+                if (packets[i].second > 0) {
+                    s.Time.time = Seconds(packets[i].second);
+                    b.record(s, 1);
+                }
+                const auto bytes = b.checksum().take();
+                out.insert(out.end(), bytes.begin(), bytes.end());
+            }
+            return out;
+        };
+        // The core's counts, packet by packet.
+        std::vector<int32_t> counts;
+        {
+            const auto plain = build({});
+            NavdataDecoder d;
+            LinkCounter link;
+            WalkPackets(plain, d, &link, [&](bool, double, auto) {
+                counts.push_back(int32_t(LinkValue(link.values(), LinkKey(key))));
+            });
+        }
+        QCOMPARE(counts.size(), packets.size());
+        const std::vector<int32_t> missing = {0, 0, 3, 3, 4, 4, 4, 4, 4};
+        if (LinkKey(key) == LinkKey::Missing) {
+            QCOMPARE(counts, missing);
+        }
+        const auto stream = build(counts);
+
+        for (const bool bulk : {true, false}) {
+            series.reset();
+            ResetSharedState();
+            series = std::make_unique<GraphSeries>(chart.get(), bottom);
+            series->setMultiplierText(series->add(QString::fromLatin1(kLinkKeyNames[key])), multiplier);
+            series->setMultiplierText(series->add(QStringLiteral("Demo.altitude")), multiplier);
+            bulk ? series->drawStream(stream) : series->drawStreamPassByPass(stream);
+            QVERIFY(PointCount(SeriesList[0]) > 5);
+            QVERIFY2(Bits(SeriesList[0]) == Bits(SeriesList[1]), qPrintable(Points(SeriesList[0])));
+            QCOMPARE(Navdata.recordTime, 3.75);
+        }
+        if (LinkKey(key) == LinkKey::Gap) {
+            QCOMPARE(Points(SeriesList[0]), QStringLiteral("1:0 1:0 1.25:6 1.5:0 1.5:0 2:2 2.25:0 2.5:0 3.5:0 3.75:0"));
+        }
+    }
+
+    // Live passes plot the live stream's counts.
+    void linkKeysLive()
+    {
+        LinkValues live{7, 3, 1, 25};
+        series->liveLink = [&live] { return live; };
+        series->add(QStringLiteral("Link.missing"));
+        series->add(QStringLiteral("Link.rate"));
+        setPacket(1, 0);
+        series->addRecordPoints();
+        live.missing = 5;
+        live.rate = 20;
+        setPacket(2, 0);
+        series->addRecordPoints();
+        QCOMPARE(Points(SeriesList[0]), QStringLiteral("1:- 1:3 2:5"));
+        QCOMPARE(Points(SeriesList[1]), QStringLiteral("1:- 1:25 2:20"));
     }
 
     // Passes one by one, as live plotting makes them (no removal at the end).

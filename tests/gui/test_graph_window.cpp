@@ -9,6 +9,7 @@
 #include "plot/graph.h"
 #include "plot/graph_series.h"
 #include "plot/leftaxis.h"
+#include "session/live_pipeline.h"
 #include "session/loaded_stream.h"
 #include "kit/shared_state.h"
 #include "navdata/tags.h"
@@ -257,6 +258,45 @@ private slots:
         graph->SCCheckbox1->setChecked(false);
         QVERIFY(drop(QStringLiteral("time")));
         QCOMPARE(PointCount(SeriesList[3]), 0);
+    }
+
+    // A field edit of the "Link" tab drops as its Link.* key: in file mode
+    // "draw on drop" plots the recording's link counts (packet numbers 1, 2,
+    // 5, 6 at 1..4 s: 2 missing in front of 5), multiplier applied; live
+    // passes plot the live stream's counts.
+    void dropLinkKey()
+    {
+        std::vector<uint8_t> bytes;
+        NavdataState s{};
+        const uint32_t numbers[] = {1, 2, 5, 6};
+        for (uint32_t i = 1; i <= 4; ++i) {
+            s.Time.time = MakeTimeWord(i, 0);
+            const auto p = PacketBuilder(0, numbers[i - 1]).record(s, 0).record(s, 1).checksum().take();
+            bytes.insert(bytes.end(), p.begin(), p.end());
+        }
+        Load(bytes);
+        navdata->SCPageControl1->setActivePageIndex(28);
+        QCOMPARE(navdata->activeTabCaption(), QStringLiteral("Link"));
+        QVERIFY(drop(QStringLiteral("missing")));
+        QCOMPARE(graph->SCCombobox1->itemText(0), QStringLiteral("Link.missing"));
+        QCOMPARE(Values(SeriesList[0]), QStringLiteral("0 0 2 2 2"));
+        QVERIFY(drop(QStringLiteral("gap")));
+        graph->series().setMultiplierText(1, QStringLiteral("10"));
+        QTest::mouseClick(graph->SCButton3, Qt::LeftButton);
+        QCOMPARE(Values(SeriesList[1]), QStringLiteral("0 0 20 0 0"));
+        QCOMPARE(messages->count(), 0);
+
+        // Live: the counts of the datagrams the live pipeline has watched.
+        Live().watch().datagram(QByteArray::fromStdString(
+            std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size() / 4)));
+        const auto p = PacketBuilder(0, 9).record(s, 0).checksum().take();
+        Live().watch().datagram(QByteArray(reinterpret_cast<const char*>(p.data()), qsizetype(p.size())));
+        QCOMPARE(Live().watch().counter().values().missing, 7.0);
+        graph->series().clearPoints();
+        Navdata.state.Time.time = MakeTimeWord(9, 0);
+        graph->series().addRecordPoints();
+        QCOMPARE(Values(SeriesList[0]), QStringLiteral("0 7"));
+        QCOMPARE(Values(SeriesList[1]), QStringLiteral("0 70"));
     }
 
     // The multiplier edit follows the selection and stores into it; plotted

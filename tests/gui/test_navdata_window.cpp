@@ -8,12 +8,14 @@
 #include "session/loaded_stream.h"
 #include "control/main.h"
 #include "kit/shared_state.h"
+#include "navdata/find_window.h"
 #include "navdata/tags.h"
 #include "navdata/tags_layout.h"
 #include "kit/ui_thread.h"
 #include "kit/widgets.h"
 
 #include "kestrix/field_text.h"
+#include "kestrix/link_counts.h"
 #include "kestrix/packet_builder.h"
 #include "kestrix/stream_index.h"
 #include "kestrix/stream_reader.h"
@@ -22,10 +24,14 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
 #include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <filesystem>
@@ -128,7 +134,19 @@ private slots:
     {
         QCOMPARE(form->windowTitle(), QStringLiteral("NavData"));
         QCOMPARE(form->size(), QSize(378, 383));
-        QCOMPARE(form->SCPageControl1->count(), 28);
+        QCOMPARE(form->SCPageControl1->count(), 29);
+        // The 28 record tabs keep their captions and indices; "Link" comes last.
+        QCOMPARE(form->SCPageControl1->tabText(28), QStringLiteral("Link"));
+        QCOMPARE(form->linkEdits().size(), std::size_t(kLinkKeyCount));
+        for (int k = 0; k < kLinkKeyCount; ++k) {
+            TSCFrameEdit* e = form->linkEdits()[std::size_t(k)];
+            const QString key = QString::fromLatin1(kLinkKeyNames[k]);
+            QCOMPARE(e->toolTip(), key);
+            QCOMPARE(e->accessibleDescription(), key);
+            QCOMPARE(QStringLiteral("Link.") + e->objectName(), key); // what a drop names
+            QVERIFY(e->isReadOnly() && e->isField());
+            QVERIFY(form->SCPageControl1->widget(28)->isAncestorOf(e));
+        }
         for (int tag = 0; tag < 28; ++tag) {
             QCOMPARE(form->SCPageControl1->tabText(tag), QString::fromLatin1(kRecordSlots[tag].name));
             auto* tagLabel = form->SCPageControl1->widget(tag)->findChild<QLabel*>(QStringLiteral("TagLabel%1").arg(tag));
@@ -629,13 +647,183 @@ private slots:
         QFETCH(int, item);
         QFETCH(QString, caption);
         QFETCH(QString, tab);
-        QCOMPARE(form->PopupMenu1->actions().size(), 28);
+        QCOMPARE(form->PopupMenu1->actions().size(), 30); // the 28 items, a separator, "find"
+        // The 28 items keep their captions and indices.
+        for (int i = 0; i < 28; ++i) {
+            QCOMPARE(form->PopupMenu1->actions().at(i)->text(), form->PopupMenu1->actions().at(i)->objectName());
+            QCOMPARE(form->PopupMenu1->actions().at(i)->data().toInt(), i);
+        }
+        QCOMPARE(form->PopupMenu1->actions().at(0)->text(), QStringLiteral("Demo"));
+        QCOMPARE(form->PopupMenu1->actions().at(27)->text(), QStringLiteral("Zimmu_3000"));
+        QVERIFY(form->PopupMenu1->actions().at(28)->isSeparator());
+        QCOMPARE(form->PopupMenu1->actions().last()->text(), QStringLiteral("find"));
         QAction* a = form->PopupMenu1->actions().at(item);
         QCOMPARE(a->text(), caption);
         a->trigger();
         QCOMPARE(form->SCPageControl1->activePageIndex(), item);
         QCOMPARE(form->activeTabCaption(), tab);
         QCOMPARE(form->SCPageControl1->tabPosition(), QTabWidget::North);
+    }
+
+    // The "Link" tab after each step shows the link counts up to the record
+    // reached: packet numbers 10 (no time), 11, 14, 15, 17 at 0, 1, 1.5, 2,
+    // 3 s, so 2 missing in front of 14 and 1 in front of 17; the rate counts
+    // the packets of the last second.
+    void linkTab_data()
+    {
+        QTest::addColumn<int>("steps");
+        QTest::addColumn<QStringList>("texts"); // packet, missing, gap, rate
+        QTest::newRow("record 0") << 0 << QStringList{"11", "0", "0", "1"};
+        QTest::newRow("record 1: the gap") << 1 << QStringList{"14", "2", "2", "2"};
+        QTest::newRow("record 2") << 2 << QStringList{"15", "2", "0", "2"};
+        QTest::newRow("record 3: one more") << 3 << QStringList{"17", "3", "1", "1"};
+    }
+    void linkTab()
+    {
+        QFETCH(int, steps);
+        QFETCH(QStringList, texts);
+        QByteArray file;
+        NavdataState s{};
+        append(file, PacketBuilder(0, 10).record(s, 0).checksum().take());
+        const std::pair<uint32_t, double> records[] = {{11, 1.0}, {14, 1.5}, {15, 2.0}, {17, 3.0}};
+        for (const auto& [number, t] : records) {
+            s.Time.time = MakeTimeWord(uint32_t(t), uint32_t((t - uint32_t(t)) * 1e6));
+            append(file, PacketBuilder(0, number).record(s, 0).record(s, 1).checksum().take());
+        }
+        QVERIFY(load(file));
+        for (int i = 0; i < steps; ++i) {
+            QTest::mouseClick(form->SCButton4, Qt::LeftButton);
+        }
+        QCOMPARE(form->SCEditRecordsCount->value(), steps);
+        QStringList shown;
+        for (TSCFrameEdit* e : form->linkEdits()) {
+            shown << e->text();
+        }
+        QCOMPARE(shown, texts);
+        // Going there by "go" shows the same.
+        form->goToRecord(0);
+        form->goToRecord(steps);
+        QStringList viaGo;
+        for (TSCFrameEdit* e : form->linkEdits()) {
+            viaGo << e->text();
+        }
+        QCOMPARE(viaGo, texts);
+        QCOMPARE(messages->count(), 0);
+    }
+
+    // The Find tool: "find" behind the 28 items of the tabs' menu and Ctrl+F;
+    // a bad condition searches nothing; a match goes to its record exactly
+    // as "go" beside "Record#" does.
+    void findGoesToTheRecord()
+    {
+        QByteArray file;
+        NavdataState s{};
+        for (uint32_t k = 0; k < 200; ++k) {
+            append(file, timedPacket(s, MakeTimeWord(k + 1, 0), int32_t(k * 10)));
+        }
+        QVERIFY(load(file));
+
+        QCOMPARE(form->PopupMenu1->actions().size(), 30); // the 28 items, a separator, "find"
+        QAction* find = form->PopupMenu1->actions().last();
+        QCOMPARE(find->text(), QStringLiteral("find"));
+        QCOMPARE(find->shortcut(), QKeySequence(QKeySequence::Find));
+        QVERIFY(form->actions().contains(find)); // Ctrl+F anywhere in the window
+        find->trigger();
+        FindWindow* w = form->findWindow();
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Find"));
+
+        w->FindCondition->setText(QStringLiteral("Demo.altitude => 5"));
+        QTest::mouseClick(w->FindFirst, Qt::LeftButton);
+        QCOMPARE(w->FindStatus->text(), QStringLiteral("unknown operator \"=>\" at character 15"));
+        QVERIFY(!w->searching());
+        QCOMPARE(RunningWorkers(), 0);
+        QCOMPARE(form->SCEditRecordsCount->value(), 0);
+
+        // Records 100..104 hold 1000..1040.
+        w->FindCondition->setText(QStringLiteral("Demo.altitude >= 1000 and Demo.altitude < 0x41A"));
+        QTest::mouseClick(w->FindFirst, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(form->SCEditRecordsCount->value(), 100, 5000);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("1000"));
+        QTest::mouseClick(w->FindNext, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(form->SCEditRecordsCount->value(), 101, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->searching(), 5000);
+        QCOMPARE(int(w->matches().size()), 5);
+        QTest::mouseClick(w->FindLast, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 104);
+        QCOMPARE(w->FindStatus->text(), QStringLiteral("match 5 of 5"));
+        QTest::mouseClick(w->FindPrevious, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 103);
+        QTest::mouseClick(w->FindNext, Qt::LeftButton);
+        QTest::mouseClick(w->FindNext, Qt::LeftButton); // none behind the last: stays
+        QCOMPARE(form->SCEditRecordsCount->value(), 104);
+        QCOMPARE(w->FindStatus->text(), QStringLiteral("Record not found"));
+        QCOMPARE(messages->count(), 0);
+
+        // A list row, and the same fields as "go" shows for that record.
+        w->FindMatches->scrollTo(w->FindMatches->model()->index(2, 0));
+        const QRect row = w->FindMatches->visualRect(w->FindMatches->model()->index(2, 0));
+        QTest::mouseClick(w->FindMatches->viewport(), Qt::LeftButton, {}, row.center());
+        QCOMPARE(form->SCEditRecordsCount->value(), 102);
+        std::vector<QString> viaFind;
+        for (TSCFrameEdit* e : form->fieldEdits()) {
+            viaFind.push_back(e->text());
+        }
+        const double timeViaFind = form->SCEditTime->value();
+        form->SCEditRecordsCount->setValue(7);
+        form->SCButton6Click();
+        form->SCEditRecordsCount->setValue(102);
+        form->SCButton6Click();
+        for (std::size_t i = 0; i < viaFind.size(); ++i) {
+            QCOMPARE(form->fieldEdits()[i]->text(), viaFind[i]);
+        }
+        QCOMPARE(form->SCEditTime->value(), timeViaFind);
+
+        // A new recording drops the matches.
+        QVERIFY(load(threeRecords(), QStringLiteral("other.navdata")));
+        QVERIFY(w->matches().empty());
+    }
+
+    // On a larger recording (20,000 full packets, 38 MB) the search runs on
+    // a worker: starting it returns at once, the window keeps serving its
+    // events, the list fills, and a search can be cancelled.
+    void findRunsInTheBackground()
+    {
+        QByteArray file;
+        NavdataState s{};
+        for (uint32_t k = 0; k < 20000; ++k) {
+            s.Time.time = MakeTimeWord(1 + k / 1000, (k % 1000) * 1000);
+            s.Vision.time_capture = s.Time.time; // the later option decides the record time
+            s.Demo.altitude = int32_t(k % 1000);
+            append(file, BuildFullPacket(s, 0, k + 1));
+        }
+        QVERIFY(load(file));
+        FindWindow* w = form->openFind();
+
+        w->FindCondition->setText(QStringLiteral("Demo.altitude == 999"));
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(w->search());
+        QVERIFY2(t.elapsed() < 100, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(w->searching());
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->searching(), 20000);
+        QCOMPARE(int(w->matches().size()), 20);
+        QCOMPARE(w->matches().back().record, 19999);
+        QVERIFY(ticks > 0);
+
+        // Cancelled at once: the status says so, the matches so far stay.
+        QVERIFY(w->search());
+        w->cancel();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->searching(), 20000);
+        QVERIFY2(w->FindStatus->text().startsWith(QStringLiteral("cancelled")) ||
+                     w->FindStatus->text() == QStringLiteral("20 matches"),
+                 qPrintable(w->FindStatus->text()));
+        QCOMPARE(RunningWorkers(), 0);
     }
 
     // The "graph" box shows and hides the Graph window.

@@ -5,6 +5,7 @@
 #include "at_parser.h"
 #include "flight_model.h"
 #include "packet_writer.h"
+#include "replay_plan.h"
 #include "sim_log.h"
 
 #include "kestrix/at_commands.h"
@@ -280,6 +281,37 @@ std::vector<LogLine> readLog(const QString& path)
 uint32_t state(const NavdataState& s)
 {
     return s.Demo.ctrl_state;
+}
+
+// A recording for the replay: `noise` bytes in front, then `count` packets
+// numbered from 1, packet k timed at 1 s + k * stepMs (every third one
+// without a time), a few stray bytes behind packet 2.
+QByteArray replayFile(int count, int stepMs, int noise)
+{
+    QByteArray f(noise, char(0x21));
+    for (int k = 0; k < count; ++k) {
+        PacketBuilder b(0, uint32_t(k + 1));
+        if (k % 3 != 1) {
+            const uint32_t ms = 1000u + uint32_t(k * stepMs);
+            const uint32_t word = MakeTimeWord(ms / 1000u, (ms % 1000u) * 1000u);
+            b.option(1, {reinterpret_cast<const uint8_t*>(&word), 4});
+        }
+        const uint32_t watchdog = uint32_t(k);
+        b.option(17, {reinterpret_cast<const uint8_t*>(&watchdog), 4}).checksum();
+        f += QByteArray(reinterpret_cast<const char*>(b.data().data()), qsizetype(b.data().size()));
+        if (k == 2)
+            f += QByteArray(5, char(0x42));
+    }
+    return f;
+}
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return {};
+    return path;
 }
 
 } // namespace
@@ -849,6 +881,117 @@ private slots:
                 ++n;
             QCOMPARE(n, 5);
         }
+    }
+
+    // --- replay of a recording ---------------------------------------------
+
+    void replaySendsTheRecordingUnchanged()
+    {
+        const QByteArray file = replayFile(40, 5, 17);
+        const QString path = writeFile(dir_, "replay.navdata", file);
+        QVERIFY(!path.isEmpty());
+        const std::vector<sim::ReplayDatagram> plan =
+            sim::PlanReplay({reinterpret_cast<const uint8_t*>(file.constData()), std::size_t(file.size())});
+        QCOMPARE(plan.size(), std::size_t(41)); // the noise in front, then one per packet
+
+        Sim sim;
+        Peer peer;
+        QVERIFY2(peer.bind(), qPrintable(peer.error));
+        QVERIFY(sim.start({"--replay", path, "--speed", "10"}));
+        QTest::qWait(200);
+        QVERIFY(!peer.nav.hasPendingDatagrams()); // nothing before the wake datagram
+        peer.wake();
+        // Reduced/full switches are taken, logged and ignored, with one notice.
+        peer.composite(at::kNavdataDemoFalse);
+        peer.composite(at::kNavdataDemoTrue);
+
+        QByteArray all;
+        QByteArray d;
+        std::size_t k = 0;
+        while (peer.next(d, 3000)) {
+            QVERIFY2(k < plan.size(), "more datagrams than the recording holds");
+            QCOMPARE(d, file.mid(qsizetype(plan[k].offset), qsizetype(plan[k].size)));
+            all += d;
+            ++k;
+            if (k == plan.size())
+                break;
+        }
+        QCOMPARE(k, plan.size());
+        QCOMPARE(all, file);
+        QVERIFY(sim.waitEnd(5000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+        const QString err = sim.err();
+        QVERIFY2(err.contains("replay finished: packets sent 41"), qPrintable(err));
+        QCOMPARE(err.count("reduced/full navdata switches are ignored"), 1);
+        QVERIFY2(err.contains("commands parsed 4"), qPrintable(err));
+        QVERIFY(!peer.next(d, 200));
+    }
+
+    // Paced by the record times divided by the speed: 8 packets 100 ms apart
+    // at speed 2 take 350 ms from the first datagram to the last.
+    void replayKeepsTheRecordedPace()
+    {
+        const QByteArray file = replayFile(8, 100, 0);
+        const QString path = writeFile(dir_, "pace.navdata", file);
+        Sim sim;
+        Peer peer;
+        QVERIFY2(peer.bind(), qPrintable(peer.error));
+        QVERIFY(sim.start({"--replay", path, "--speed", "2"}));
+        peer.wake();
+        QByteArray d;
+        QVERIFY(peer.next(d));
+        QElapsedTimer t;
+        t.start();
+        for (int k = 1; k < 8; ++k)
+            QVERIFY(peer.next(d));
+        const qint64 ms = t.elapsed();
+        QVERIFY2(ms >= 250 && ms < 3000, qPrintable(QString::number(ms)));
+        QVERIFY(sim.waitEnd(5000));
+        QCOMPARE(sim.exitCode(), 0);
+    }
+
+    void replayLoops()
+    {
+        const QByteArray file = replayFile(3, 5, 0);
+        const QString path = writeFile(dir_, "loop.navdata", file);
+        Sim sim;
+        Peer peer;
+        QVERIFY2(peer.bind(), qPrintable(peer.error));
+        QVERIFY(sim.start({"--replay", path, "--loop", "--speed", "100"}));
+        peer.wake();
+        QByteArray d;
+        for (int k = 0; k < 10; ++k) {
+            QVERIFY(peer.next(d));
+            QCOMPARE(packetNumber(d), uint32_t(k % 3 + 1));
+        }
+        QVERIFY(sim.terminate());
+        QCOMPARE(sim.exitCode(), 0);
+    }
+
+    void replayRefusesFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: no file at all
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QByteArray() << "cannot read";
+        QTest::newRow("empty") << QByteArray("") << "is empty";
+        QTest::newRow("no packet") << QByteArray(3000, char(0x33)) << "holds no navdata packet";
+    }
+    void replayRefusesFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const QString path = bytes.isNull() ? dir_.filePath("absent.navdata")
+                                            : writeFile(dir_, "refused.navdata", bytes);
+        QVERIFY(!path.isEmpty());
+        QProcess p;
+        p.start(QStringLiteral(KESTRIX_SIM_PATH), {"--replay", path});
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 2);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains("cannot replay") && err.contains(message) && !err.contains("ready on"),
+                 qPrintable(err));
     }
 };
 

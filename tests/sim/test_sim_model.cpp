@@ -5,6 +5,7 @@
 #include "packet_writer.h"
 #include "sim_log.h"
 #include "sim_options.h"
+#include "replay_plan.h"
 
 #include "kestrix/at_commands.h"
 #include "kestrix/decoder.h"
@@ -891,6 +892,92 @@ private slots:
             QCOMPARE(o.hostile, 0.25);
             QCOMPARE(QString::fromStdString(o.logPath), QString("/tmp/x.log"));
         }
+    }
+
+    void replayOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error"); // empty: accepted
+        QTest::addColumn<double>("speed");
+        QTest::addColumn<bool>("loop");
+        QTest::newRow("replay") << QStringList{"--replay", "f.navdata"} << "" << 1.0 << false;
+        QTest::newRow("speed and loop") << QStringList{"--replay=f.navdata", "--speed", "10", "--loop"} << "" << 10.0 << true;
+        QTest::newRow("slower") << QStringList{"--loop", "--speed=0.25", "--replay", "f"} << "" << 0.25 << true;
+        QTest::newRow("speed without replay") << QStringList{"--speed", "2"} << "needs --replay" << 1.0 << false;
+        QTest::newRow("loop without replay") << QStringList{"--loop"} << "needs --replay" << 1.0 << false;
+        QTest::newRow("speed zero") << QStringList{"--replay", "f", "--speed", "0"} << "invalid --speed" << 1.0 << false;
+        QTest::newRow("speed text") << QStringList{"--replay", "f", "--speed", "x"} << "invalid --speed" << 1.0 << false;
+        QTest::newRow("empty file name") << QStringList{"--replay="} << "needs a recording" << 1.0 << false;
+        QTest::newRow("hostile replay") << QStringList{"--replay", "f", "--hostile", "0.5"} << "does not apply" << 1.0 << false;
+    }
+    void replayOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        QFETCH(double, speed);
+        QFETCH(bool, loop);
+        std::vector<std::string> store{"kestrix_sim"};
+        for (const QString& a : args)
+            store.push_back(a.toStdString());
+        std::vector<const char*> argv;
+        for (const std::string& s : store)
+            argv.push_back(s.c_str());
+        SimOptions o;
+        std::string message;
+        QCOMPARE(ParseSimOptions(int(argv.size()), argv.data(), o, message), error.isEmpty());
+        QVERIFY2(QString::fromStdString(message).contains(error), message.c_str());
+        if (error.isEmpty()) {
+            QVERIFY(!o.replayPath.empty());
+            QCOMPARE(o.speed, speed);
+            QCOMPARE(o.loop, loop);
+        }
+    }
+
+    // The recording cut back into datagrams: the bytes in front of the first
+    // packet on their own, then one per packet up to the next; each due at
+    // its packet's time from the first, untimed packets with the one in
+    // front, time going backwards adding nothing.
+    void replayPlan()
+    {
+        auto packet = [](uint32_t ms, bool timed) {
+            PacketBuilder b(0, ms);
+            if (timed) {
+                const uint32_t w = MakeTimeWord(ms / 1000, (ms % 1000) * 1000);
+                b.option(1, {reinterpret_cast<const uint8_t*>(&w), 4});
+            }
+            return b.checksum().take();
+        };
+        std::vector<uint8_t> f(10, 0x11);
+        std::vector<std::size_t> starts;
+        const std::pair<uint32_t, bool> packets[] = {{2000, false}, {2000, true}, {2100, true}, {2150, false},
+                                                     {2300, true},  {1000, true}, {1200, true}};
+        for (const auto& [ms, timed] : packets) {
+            starts.push_back(f.size());
+            const auto p = packet(ms, timed);
+            f.insert(f.end(), p.begin(), p.end());
+            if (ms == 2100)
+                f.insert(f.end(), 3, 0x22); // stray bytes stay with their packet
+        }
+        const std::vector<sim::ReplayDatagram> plan = sim::PlanReplay(f);
+        const double dues[] = {0, 0, 0, 0.1, 0.1, 0.3, 0.3, 0.5};
+        QCOMPARE(plan.size(), std::size(dues));
+        std::size_t covered = 0;
+        for (std::size_t k = 0; k < plan.size(); ++k) {
+            QCOMPARE(plan[k].offset, covered);
+            QCOMPARE(plan[k].offset, k == 0 ? std::size_t(0) : starts[k - 1]);
+            QVERIFY2(std::abs(plan[k].due - dues[k]) < 1e-9, qPrintable(QString::number(plan[k].due)));
+            covered += plan[k].size;
+        }
+        QCOMPARE(covered, f.size());
+        QVERIFY(sim::PlanReplay(std::vector<uint8_t>(100, 0x11)).empty());
+
+        // A piece above the largest datagram goes out in several.
+        std::vector<uint8_t> big = packet(1000, true);
+        big.resize(sim::kMaxDatagramSize + 100, 0x33);
+        const auto pieces = sim::PlanReplay(big);
+        QCOMPARE(pieces.size(), std::size_t(2));
+        QCOMPARE(pieces[0].size, sim::kMaxDatagramSize);
+        QCOMPARE(pieces[1].size, std::size_t(100));
     }
 };
 

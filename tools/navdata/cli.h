@@ -3,10 +3,13 @@
 //   kestrix_navdata info FILE
 //   kestrix_navdata show FILE (--record N | --time T)
 //   kestrix_navdata csv FILE KEY... [--multiplier KEY=M]...
+//   kestrix_navdata find FILE CONDITION [--from N] [--all] [--json]
+//   kestrix_navdata link FILE [--json]
+//   kestrix_navdata info FILE --json
 //
-// Exit codes: 0 done; 1 "Record not found" (show); 2 bad usage, a file that
-// cannot be read (or changed while it was read), or output that could not be
-// written.
+// Exit codes: 0 done; 1 "Record not found" (show, find); 2 bad usage, a file
+// that cannot be read (or changed while it was read), or output that could
+// not be written.
 //
 // Files of any size are read on demand, in chunks, from start to end; the
 // memory used does not depend on the file's size.

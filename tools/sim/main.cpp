@@ -8,6 +8,7 @@
 #include "at_parser.h"
 #include "flight_model.h"
 #include "packet_writer.h"
+#include "replay_plan.h"
 #include "sim_log.h"
 #include "sim_options.h"
 
@@ -88,7 +89,7 @@ int bindUdp(uint32_t address, uint16_t port, const char* role, std::string& erro
 
 class Simulator {
 public:
-    explicit Simulator(const SimOptions& o) : opt_(o), hostile_(o.seed) {}
+    Simulator(const SimOptions& o, const ReplayPlan* replay) : opt_(o), hostile_(o.seed), replay_(replay) {}
 
     int run();
 
@@ -109,6 +110,10 @@ private:
     Clock::time_point nextSlot() const { return slotBase_ + period_ * slotIndex_; }
 
     bool sendOne(Clock::time_point now);
+    // Replay: the next datagram of the recording. False when it could not be
+    // sent now and is to be tried again.
+    bool sendReplayed();
+    Clock::time_point replayDue() const;
     void drain(int fd, uint16_t localPort, Clock::time_point now);
     void handleAt(std::string_view datagram, Clock::time_point now);
     void applyConfig(const AtCommand& cmd, Clock::time_point now);
@@ -141,7 +146,49 @@ private:
     alignas(8) uint8_t rx_[65536]{};
     std::vector<AtCommand> commands_;
     std::string logLine_;
+
+    const ReplayPlan* replay_ = nullptr; // null: the synthetic flight
+    std::size_t replayNext_ = 0;         // next datagram of the plan
+    Clock::time_point replayBase_;       // when the plan's time 0 went out
+    uint64_t replayLoops_ = 0;
+    bool replayDone_ = false;
+    bool replayNoticeGiven_ = false;
 };
+
+Clock::time_point Simulator::replayDue() const
+{
+    const double due = replay_->datagrams[replayNext_].due / opt_.speed;
+    return replayBase_ + std::chrono::duration_cast<Nanos>(std::chrono::duration<double>(due));
+}
+
+bool Simulator::sendReplayed()
+{
+    const ReplayDatagram& g = replay_->datagrams[replayNext_];
+    const ssize_t n = ::sendto(navFd_, replay_->bytes.data() + g.offset, g.size, 0,
+                               reinterpret_cast<const sockaddr*>(&target_), sizeof target_);
+    if (n != ssize_t(g.size)) {
+        // A full send buffer is waited out: every datagram of the file goes.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS || errno == EINTR))
+            return false;
+        ++sendErrors_;
+    } else {
+        const Clock::time_point now = Clock::now();
+        if (sent_ == 0)
+            firstSend_ = now;
+        lastSend_ = now;
+        ++sent_;
+    }
+    if (++replayNext_ == replay_->datagrams.size()) {
+        if (opt_.loop) {
+            replayNext_ = 0;
+            replayBase_ = Clock::now();
+            ++replayLoops_;
+        } else {
+            replayDone_ = true;
+        }
+    }
+    return true;
+}
 
 bool Simulator::sendOne(Clock::time_point now)
 {
@@ -209,7 +256,11 @@ void Simulator::applyConfig(const AtCommand& cmd, Clock::time_point now)
     const std::string& key = cmd.texts[0];
     const std::string& value = cmd.texts[1];
     const bool isTrue = value == "TRUE", isFalse = value == "FALSE";
-    if (key == "general:navdata_demo" && (isTrue || isFalse)) {
+    if (key == "general:navdata_demo" && (isTrue || isFalse) && replay_) {
+        if (!replayNoticeGiven_)
+            say("a replay sends the recording as it is: reduced/full navdata switches are ignored");
+        replayNoticeGiven_ = true;
+    } else if (key == "general:navdata_demo" && (isTrue || isFalse)) {
         if (reduced_ != isTrue) {
             reduced_ = isTrue;
             if (streaming_)
@@ -293,6 +344,7 @@ void Simulator::drain(int fd, uint16_t localPort, Clock::time_point now)
             if (!streaming_) {
                 streaming_ = true;
                 restartPacing(now);
+                replayBase_ = now;
             }
         } else {
             handleAt({reinterpret_cast<const char*>(rx_), size}, now);
@@ -364,8 +416,28 @@ int Simulator::run()
             why = "packet count reached";
             break;
         }
+        if (replayDone_) {
+            why = "replay finished";
+            break;
+        }
         bool behind = false;
-        if (streaming_) {
+        Clock::time_point retryAt = Clock::time_point::max();
+        if (streaming_ && replay_) {
+            // Every datagram goes, however late: a stall sends the due ones
+            // back to back, kMaxBurst at a time between polls.
+            int burst = 0;
+            while (!replayDone_ && replayDue() <= now && burst < kMaxBurst && !limitReached()) {
+                if (!sendReplayed()) {
+                    retryAt = now + std::chrono::milliseconds(1);
+                    break;
+                }
+                ++burst;
+                now = Clock::now();
+            }
+            behind = retryAt == Clock::time_point::max() && !replayDone_ && replayDue() <= now;
+            if (replayDone_ || limitReached())
+                continue;
+        } else if (streaming_) {
             // Send the slots that are due, and no more; a long stall gives up
             // the oldest slots instead of bursting them all.
             const Nanos lagLimit = std::min(kMaxLag, period_ * kMaxLagSlots);
@@ -386,9 +458,9 @@ int Simulator::run()
                 continue;
         }
 
-        Clock::time_point wake = end;
-        if (streaming_)
-            wake = std::min(wake, nextSlot());
+        Clock::time_point wake = std::min(end, retryAt);
+        if (streaming_ && retryAt == Clock::time_point::max())
+            wake = std::min(wake, replay_ ? replayDue() : nextSlot());
         timespec ts{};
         timespec* tsp = nullptr;
         if (behind) {
@@ -438,6 +510,12 @@ int Simulator::run()
                   static_cast<unsigned long long>(parser_.parsed()),
                   static_cast<unsigned long long>(parser_.unparsed()), parser_.lastSequence());
     say(line);
+    if (replay_) {
+        std::snprintf(line, sizeof line, "replay of %zu datagrams at speed %g: next %zu, loops completed %llu",
+                      replay_->datagrams.size(), opt_.speed, replayNext_,
+                      static_cast<unsigned long long>(replayLoops_));
+        say(line);
+    }
     if (logFd_ >= 0)
         ::close(logFd_);
     ::close(navFd_);
@@ -465,7 +543,15 @@ int main(int argc, char** argv)
         std::printf("kestrix_sim %s\n", kestrix::kVersion);
         return 0;
     }
+    static ReplayPlan replay;
+    if (!opt.replayPath.empty()) {
+        if (!LoadReplay(opt.replayPath, replay, error)) {
+            say("cannot replay: " + error);
+            return 2;
+        }
+        say("replaying " + std::to_string(replay.datagrams.size()) + " datagrams of " + opt.replayPath);
+    }
     // The buffers are large: keep the simulator off the stack.
-    static Simulator sim(opt);
+    static Simulator sim(opt, opt.replayPath.empty() ? nullptr : &replay);
     return sim.run();
 }

@@ -66,6 +66,7 @@ bool ParseIpv4(std::string_view text, uint32_t& out)
 bool ParseSimOptions(int argc, const char* const* argv, SimOptions& out, std::string& error)
 {
     out = SimOptions{};
+    bool speedGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -80,6 +81,10 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& out, std::st
             error = "unexpected argument \"" + std::string(arg) + "\"";
             return false;
         }
+        if (arg == "--loop") {
+            out.loop = true;
+            continue;
+        }
         std::string_view name = arg;
         std::string_view value;
         bool hasValue = false;
@@ -90,7 +95,7 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& out, std::st
         }
         static constexpr std::string_view kKnown[] = {"--address", "--rate",  "--demo-rate",
                                                       "--packets", "--duration", "--seed",
-                                                      "--hostile", "--log"};
+                                                      "--hostile", "--log", "--replay", "--speed"};
         bool known = false;
         for (std::string_view k : kKnown)
             known = known || k == name;
@@ -154,7 +159,27 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& out, std::st
                 return false;
             }
             out.logPath = std::string(value);
+        } else if (name == "--replay") {
+            if (value.empty()) {
+                error = "option --replay needs a recording file";
+                return false;
+            }
+            out.replayPath = std::string(value);
+        } else if (name == "--speed") {
+            if (!parseDouble(value, out.speed) || !(out.speed > 0.0) || out.speed > 1e6) {
+                error = "invalid " + shown + ": give a factor above 0 and at most 1000000";
+                return false;
+            }
+            speedGiven = true;
         }
+    }
+    if (!out.replayPath.empty() && out.hostile > 0.0) {
+        error = "--hostile does not apply to --replay: a replay sends the recording as it is";
+        return false;
+    }
+    if (out.replayPath.empty() && (speedGiven || out.loop)) {
+        error = std::string(speedGiven ? "--speed" : "--loop") + " needs --replay FILE";
+        return false;
     }
     return true;
 }
@@ -179,12 +204,17 @@ Options:
   --hostile P     replace each navdata datagram by a malformed one with
                   probability P (default 0)
   --log FILE      log every datagram received (format below)
+  --replay FILE   send the datagrams of a recording (the recorder's file
+                  format) instead of the synthetic flight (see Replay below);
+                  --rate and --demo-rate then have no effect
+  --speed X       replay: record times divided by X (default 1)
+  --loop          replay: start over at the end instead of exiting
   -h, --help      this text
   --version       the version number
 SIGINT and SIGTERM end it cleanly (exit status 0). On exit it prints one
 summary line to stderr: packets sent, commands parsed, unparsed, last sequence.
-Exit status 2: bad command line or refused address; 3: a port or the log file
-could not be opened; 4: the sockets failed while running.
+Exit status 2: bad command line, refused address or replay file; 3: a port
+or the log file could not be opened; 4: the sockets failed while running.
 
 Navdata. Any datagram arriving on port 5554 (the wake datagram is the single
 byte 0x01) starts the stream to that datagram's source address and port; a
@@ -202,6 +232,16 @@ Bytes 8..11 hold the packet number, little-endian: 1 for the first datagram
 sent, one more for each further datagram, hostile ones included. Every
 datagram the simulator sends is at least 12 bytes long and carries its number
 there, so a receiver sees any loss as a gap. Bytes 12..15 are 0.
+
+Replay (--replay FILE). When the stream starts, the datagrams of the
+recording go out from its first one, each byte for byte as recorded (a
+datagram runs from one packet to the next; bytes in front of the first packet
+go out on their own), paced by their record times divided by X; packets
+without a time go out with the one in front. Commands are still parsed and
+logged, but "general:navdata_demo" does not change what is sent (a notice
+says so once). Without --loop the simulator exits 0 after the last
+datagram. A file that is missing, empty or holds no packet is refused (exit
+status 2).
 
 Hostile datagrams (--hostile P), chosen evenly from: noise (12..1500 random
 bytes, not starting with the magic), wrong size (one option's size field set

@@ -21,6 +21,9 @@ struct SimOptions {
     uint64_t seed = 1;
     double hostile = 0.0;                // probability per datagram
     std::string logPath;                 // empty: no log
+    std::string replayPath;              // empty: the synthetic flight
+    double speed = 1.0;                  // replay: record times divided by this
+    bool loop = false;                   // replay: start over at the end
     bool help = false;
     bool version = false;
 };

@@ -19,11 +19,13 @@
 #pragma once
 
 #include "kestrix/decoder.h"
+#include "kestrix/link_counts.h"
 #include "kestrix/stream_nav.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace kestrix {
@@ -72,7 +74,15 @@ public:
 
     int32_t recordCount() const noexcept { return end_.recordIndex + 1; }
     std::size_t snapshotCount() const noexcept { return snapshots_.size(); }
-    std::size_t memoryBytes() const noexcept { return snapshots_.capacity() * sizeof(Snapshot); }
+    std::size_t memoryBytes() const noexcept
+    {
+        return snapshots_.capacity() * sizeof(Snapshot) + links_.size() * sizeof(LinkValues);
+    }
+
+    // The link counts of the walk (packet numbers counted as the find walk
+    // counts them) just after record `record`; all zero for a record the
+    // index does not hold.
+    LinkValues linkValues(int32_t record) const noexcept;
 
 private:
     template <class Nav>
@@ -107,6 +117,7 @@ private:
     int64_t size_ = 0;
     bool complete_ = false;
     std::vector<Snapshot> snapshots_; // in stream order
+    std::deque<LinkValues> links_;    // per record (a deque: no copy as it grows)
     Snapshot end_;                    // after the final decode (cursor -1)
 };
 
