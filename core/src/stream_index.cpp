@@ -77,6 +77,9 @@ StreamIndex StreamIndex::BuildOver(Stream& stream, int64_t size, const void* ide
             lastSnapshot = cursor;
         }
     }
+    // A cancelled reader ends its stream early: what was walked is no index.
+    if (cancel && cancel->load(std::memory_order_relaxed))
+        return StreamIndex();
     // The final decode found nothing: the seeks reset the time before it.
     d.recordTime = 0;
     cursor = -1;
@@ -97,8 +100,10 @@ StreamIndex StreamIndex::Build(StreamReader& stream, const std::atomic<bool>* ca
 {
     if (const StreamFile* f = stream.file())
         f->adviseSequential();
+    stream.setCancel(cancel);
     StreamIndex index =
         BuildOver<StreamReader, int64_t>(stream, stream.size(), stream.identity(), cancel, snapshotSpacing);
+    stream.setCancel(nullptr);
     index.size_ = stream.size(); // known now for a source without a size
     return index;
 }

@@ -182,6 +182,10 @@ void StreamReader::drop() noexcept
 
 const uint8_t* StreamReader::fill(int64_t pos, int64_t want, int64_t& got)
 {
+    if (file_ && cancel_ && cancel_->load(std::memory_order_relaxed)) {
+        got = 0;
+        return data_;
+    }
     if (!file_ || (size_ >= 0 && end_ >= size_ && pos >= begin_) || pos < 0) {
         // Memory, or a window that reaches the end already.
         got = std::max<int64_t>(end_ - std::max(pos, begin_), 0);

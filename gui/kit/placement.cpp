@@ -54,8 +54,12 @@ void KeepInsideSoon(QWidget* window, const QWidget* near)
 // only then is the size of its frame (title bar, borders) known.
 class KeepInsideOnShow : public QObject {
 public:
+    // No meta-object of its own: found among the window's children by name.
+    static constexpr const char* kName = "kestrix_keep_inside_on_show";
+
     KeepInsideOnShow(QWidget* window, const QWidget* near) : QObject(window), near_(near)
     {
+        setObjectName(QLatin1String(kName));
         window->installEventFilter(this);
     }
 
@@ -105,7 +109,7 @@ void PlaceWindow(QWidget* window, QPoint frameTopLeft, const QWidget* near)
     window->move(KeptInside(frame, AvailableArea(frameTopLeft, near)));
     if (window->isVisible()) {
         KeepInsideSoon(window, near);
-    } else if (!window->findChild<KeepInsideOnShow*>(QString(), Qt::FindDirectChildrenOnly)) {
+    } else if (!window->findChild<QObject*>(QLatin1String(KeepInsideOnShow::kName), Qt::FindDirectChildrenOnly)) {
         new KeepInsideOnShow(window, near);
     }
 }

@@ -239,7 +239,7 @@ std::shared_ptr<StreamFile> AsFile(const QTemporaryDir& dir, const Bytes& bytes)
     static int files = 0;
     const std::string path = dir.filePath(QStringLiteral("stream-%1.navdata").arg(files++)).toStdString();
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0)
+    if (!f || (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) || std::fclose(f) != 0)
         qFatal("cannot write %s", path.c_str());
     std::string error;
     std::shared_ptr<StreamFile> file = StreamFile::Open(path, error);

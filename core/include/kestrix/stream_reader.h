@@ -132,6 +132,11 @@ public:
     // Forgets the window (the next request reads again).
     void drop() noexcept;
 
+    // Once `cancel` is set, a file reads as if it ended where the window
+    // ends: a long walk (a scan over megabytes without a packet) stops at its
+    // next read instead of at the end of the file. Null: never.
+    void setCancel(const std::atomic<bool>* cancel) noexcept { cancel_ = cancel; }
+
 private:
     const uint8_t* fill(int64_t pos, int64_t want, int64_t& got);
 
@@ -143,6 +148,7 @@ private:
     int64_t end_ = 0;               // behind the window's last byte
     int64_t size_ = -1;
     const void* identity_ = nullptr;
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 } // namespace kestrix
