@@ -68,7 +68,7 @@ StreamIndex StreamIndex::BuildOver(Stream& stream, int64_t size, const void* ide
         if (isRecord) {
             ++lastRecord;
             maxTime = std::max(maxTime, d.recordTime);
-            index.links_.push_back(link.values());
+            index.keepLink(link.values());
         }
         if (int64_t(cursor) - lastSnapshot >= spacing) {
             Snapshot& s = index.snapshots_.emplace_back();
@@ -108,11 +108,45 @@ StreamIndex StreamIndex::Build(StreamReader& stream, const std::atomic<bool>* ca
     return index;
 }
 
+void StreamIndex::keepLink(const LinkValues& v)
+{
+    const auto record = int32_t(linkPacket_.size());
+    const uint64_t missing = uint64_t(v.missing);
+    const uint64_t missingBefore = linkSteps_.empty() ? 0 : linkSteps_.back().missing;
+    if (v.gap != 0 || missing != missingBefore)
+        linkSteps_.push_back({record, uint32_t(v.gap), missing});
+    linkPacket_.push_back(uint32_t(v.packet));
+    if (v.rate < kRateElsewhere) {
+        linkRate_.push_back(uint16_t(v.rate));
+    } else {
+        linkRate_.push_back(kRateElsewhere);
+        linkRates_.push_back({record, 0, uint64_t(v.rate)});
+    }
+}
+
 LinkValues StreamIndex::linkValues(int32_t record) const noexcept
 {
-    if (record < 0 || std::size_t(record) >= links_.size())
+    if (record < 0 || std::size_t(record) >= linkPacket_.size())
         return {};
-    return links_[std::size_t(record)];
+    const auto byRecord = [](const LinkStep& s, int32_t r) { return s.record < r; };
+    LinkValues v;
+    v.packet = double(linkPacket_[std::size_t(record)]);
+    const uint16_t rate = linkRate_[std::size_t(record)];
+    if (rate != kRateElsewhere) {
+        v.rate = double(rate);
+    } else {
+        const auto at = std::lower_bound(linkRates_.begin(), linkRates_.end(), record, byRecord);
+        v.rate = at != linkRates_.end() && at->record == record ? double(at->missing) : 0;
+    }
+    // The last step at or before the record: its missing count holds until
+    // the next step; its gap only on its own record.
+    auto step = std::lower_bound(linkSteps_.begin(), linkSteps_.end(), record + 1, byRecord);
+    if (step != linkSteps_.begin()) {
+        --step;
+        v.missing = double(step->missing);
+        v.gap = step->record == record ? double(step->gap) : 0;
+    }
+    return v;
 }
 
 bool StreamIndex::matches(ByteSpan stream) const noexcept

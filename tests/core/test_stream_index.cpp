@@ -518,6 +518,57 @@ private slots:
         QCOMPARE(fast.wrongSizeCalls, 0u);
     }
 
+    // The link counts the index keeps per record come back exactly: a busy
+    // link whose last second holds more packets than 16 bits count, gaps
+    // on records and on untimed packets between them, a restart.
+    void linkCountsOfABusyLink()
+    {
+        Bytes s;
+        auto add = [&s](uint32_t sequence, bool timed) {
+            PacketBuilder p(0, sequence);
+            if (timed)
+                p.option(1, le32Bytes(MakeTimeWord(7, 0)));
+            const Bytes b = p.checksum().take();
+            s.insert(s.end(), b.begin(), b.end());
+        };
+        uint32_t n = 100;
+        for (int k = 0; k < 66000; ++k) {
+            if (k == 10 || k == 65600)
+                n += 5; // a gap of 5 on a record
+            if (k == 20) {
+                add(n + 3, false); // a gap of 3 on an untimed packet
+                n += 4;
+            }
+            if (k == 30)
+                n = 50; // a restart
+            add(n++, true);
+        }
+        std::vector<LinkValues> links;
+        {
+            NavdataDecoder d;
+            LinkCounter link;
+            WalkPackets(s, d, &link, [&](bool isRecord, double, auto) {
+                if (isRecord)
+                    links.push_back(link.values());
+            });
+        }
+        QCOMPARE(links.size(), std::size_t(66000));
+        QCOMPARE(links.back().rate, 66001.0);
+        QCOMPARE(links.back().missing, 13.0);
+        // No snapshot: what the index holds is the link counts.
+        const StreamIndex index = StreamIndex::Build(s, nullptr, int64_t(1) << 40);
+        QCOMPARE(index.snapshotCount(), std::size_t(0));
+        QCOMPARE(index.recordCount(), 66000);
+        for (int32_t r = 0; r < 66000; ++r) {
+            const LinkValues v = index.linkValues(r);
+            const LinkValues& w = links[std::size_t(r)];
+            QVERIFY2(v.packet == w.packet && v.missing == w.missing && v.gap == w.gap && v.rate == w.rate,
+                     qPrintable(QStringLiteral("record %1: %2 %3 %4 %5").arg(r).arg(v.packet).arg(v.missing).arg(v.gap).arg(v.rate)));
+        }
+        // 6 bytes a record, and a few steps.
+        QVERIFY2(index.memoryBytes() < 66000 * 7, qPrintable(QString::number(index.memoryBytes())));
+    }
+
     // An index is used only with the bytes it was built over; otherwise the
     // seeks walk from offset 0.
     void indexForOtherBytes()

@@ -76,7 +76,9 @@ public:
     std::size_t snapshotCount() const noexcept { return snapshots_.size(); }
     std::size_t memoryBytes() const noexcept
     {
-        return snapshots_.capacity() * sizeof(Snapshot) + links_.size() * sizeof(LinkValues);
+        return snapshots_.capacity() * sizeof(Snapshot) + linkPacket_.size() * sizeof(uint32_t) +
+               linkRate_.size() * sizeof(uint16_t) +
+               (linkSteps_.capacity() + linkRates_.capacity()) * sizeof(LinkStep);
     }
 
     // The link counts of the walk (packet numbers counted as the find walk
@@ -117,7 +119,26 @@ private:
     int64_t size_ = 0;
     bool complete_ = false;
     std::vector<Snapshot> snapshots_; // in stream order
-    std::deque<LinkValues> links_;    // per record (a deque: no copy as it grows)
+
+    // The link counts after each record, kept small: 6 bytes a record (a
+    // recording of 2.4 million records holds 14 MB of them, where whole
+    // LinkValues would take 77 MB). Link.packet and Link.rate are kept per
+    // record; Link.missing and Link.gap change only where the link lost
+    // datagrams, so they are kept as steps: the records whose gap is not 0
+    // or whose missing count differs from the record before. A rate above
+    // what 16 bits hold (only a hostile stream gets there) goes to
+    // `linkRates_`. The deques grow without copying what they hold.
+    struct LinkStep {
+        int32_t record = 0;
+        uint32_t gap = 0;     // Link.gap (for linkRates_: unused)
+        uint64_t missing = 0; // Link.missing (for linkRates_: the rate)
+    };
+    void keepLink(const LinkValues& v);
+    std::deque<uint32_t> linkPacket_;    // per record
+    std::deque<uint16_t> linkRate_;      // per record; kRateElsewhere: in linkRates_
+    std::vector<LinkStep> linkSteps_;    // by record
+    std::vector<LinkStep> linkRates_;    // by record
+    static constexpr uint16_t kRateElsewhere = 0xFFFF;
     Snapshot end_;                    // after the final decode (cursor -1)
 };
 
