@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 if [ ! -f build/build.ninja ]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  # The same configuration as the test command (scripts/test.sh).
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG"
 fi
 cmake --build build -j"$(nproc)" --target "$@"
