@@ -570,6 +570,48 @@ private slots:
                  qPrintable(messages->calls()[0].text));
     }
 
+    // A recording above 4 GiB (sparse: no disk used) with a record at its
+    // start and one at its end: it loads, and "go" reaches the last record,
+    // read from beyond 32-bit offsets.
+    void fileAboveFourGiB()
+    {
+        NavdataState s{};
+        QByteArray first;
+        append(first, timedPacket(s, MakeTimeWord(1, 500000), 11));
+        QByteArray last;
+        append(last, timedPacket(s, MakeTimeWord(2, 250000), 22));
+        const QString path = dir.filePath(QStringLiteral("huge.navdata"));
+        const qint64 lastAt = (qint64(1) << 32) + 4097;
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QCOMPARE(f.write(first), first.size());
+            if (!f.resize(lastAt))
+                QSKIP("cannot create a sparse file here");
+            QVERIFY(f.seek(lastAt));
+            QCOMPARE(f.write(last), last.size());
+        }
+        form->OpenFileNameProvider = [path] { return std::optional<QString>(path); };
+        QSignalSpy finished(form.get(), &TForm4::loadFinished);
+        QTest::mouseClick(form->SCButton1, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 100000);
+        QCOMPARE(finished.at(0).at(0).toBool(), true);
+        QCOMPARE(form->SCStatusBar1->panelText(0), QStringLiteral("File loaded: \"huge.navdata\""));
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("11"));
+        QCOMPARE(form->SCEditTime->value(), 1.5);
+
+        form->SCEditRecordsCount->setValue(1);
+        QTest::mouseClick(form->SCButton6, Qt::LeftButton);
+        QCOMPARE(edit("altitude")->text(), QStringLiteral("22"));
+        QCOMPARE(form->SCEditTime->value(), 2.25);
+        QCOMPARE(StreamCursor, lastAt + last.size());
+        form->SCEditTime->setValue(2.0);
+        QTest::mouseClick(form->SCButton5, Qt::LeftButton);
+        QCOMPARE(form->SCEditRecordsCount->value(), 1);
+        QCOMPARE(messages->count(), 0);
+        QFile::remove(path);
+    }
+
     // 50 bad Gyros_offsets options give one "wrong size" for the load and
     // one for each later step, never one per option.
     void wrongSizeOncePerAction()
