@@ -118,15 +118,19 @@ void TForm1::connectSession()
     connect(&Live(), &LivePipeline::recordingFailed, this, &TForm1::recordingWriteFailed);
 
     // A silent drone shows where the operator looks: "Packet Size" turns
-    // red, its tool-tip says for how long; the wake datagram of Start goes
-    // out again once a second, so that a restarted drone streams again.
+    // red, its tool-tip says for how long; Start's request for full navdata
+    // and its wake datagram go out again once a second, so that a restarted
+    // drone (which starts in reduced navdata, without a time) streams again
+    // as Start left it.
     link::NavdataWatch& watch = Live().watch();
     connect(&watch, &link::NavdataWatch::silenceChanged, this, [this](bool silent) { markSilence(silent, 1); });
     connect(&watch, &link::NavdataWatch::silentFor, this, [this](int seconds) { markSilence(true, seconds); });
     connect(&watch, &link::NavdataWatch::wakeDue, this, [this] {
-        if (IdUDPServer1->isOpen()) {
-            IdUDPServer1->sendTo(QByteArray(1, char(at::kWakeByte)), link::NavdataPort);
+        if (!IdUDPServer1->isOpen()) {
+            return;
         }
+        IdUDPServer2->SendWithConfigIds(at::kNavdataDemoFalse);
+        IdUDPServer1->sendTo(QByteArray(1, char(at::kWakeByte)), link::NavdataPort);
     });
 }
 

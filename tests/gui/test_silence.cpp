@@ -93,6 +93,9 @@ private slots:
         const int32_t before = PacketCounter;
         QVERIFY(StartSim());
         QTRY_VERIFY_WITH_TIMEOUT(PacketCounter > before + 20, 6000);
+        // ... as Start left it: full navdata, not the reduced packets a
+        // restarted drone begins with.
+        QTRY_VERIFY_WITH_TIMEOUT(form->SCFrameEdit1->text().toInt() > 1000, 3000);
         QTRY_VERIFY_WITH_TIMEOUT(!marked(), 2000);
         QVERIFY2(form->SCFrameEdit1->toolTip().startsWith(QStringLiteral("received ")),
                  qPrintable(form->SCFrameEdit1->toolTip()));
