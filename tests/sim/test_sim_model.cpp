@@ -44,6 +44,14 @@ QByteArray B(std::string_view s)
     return QByteArray(s.data(), qsizetype(s.size()));
 }
 
+// Writes (or with Append adds) `n` bytes to the file at `path`.
+bool WriteBytes(const QString& path, const void* data, std::size_t n,
+                QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile out(path);
+    return out.open(mode) && out.write(static_cast<const char*>(data), qint64(n)) == qint64(n);
+}
+
 // Feeds one datagram to the model the way the simulator does.
 void apply(FlightModel& m, AtParser& p, std::string_view datagram)
 {
@@ -1011,11 +1019,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString path = dir.filePath(QStringLiteral("cut.navdata"));
-        {
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            QCOMPARE(out.write(reinterpret_cast<const char*>(f.data()), qint64(f.size())), qint64(f.size()));
-        }
+        QVERIFY(WriteBytes(path, f.data(), f.size()));
         std::string error;
         const std::shared_ptr<StreamFile> file = StreamFile::Open(path.toStdString(), error);
         QVERIFY2(file, error.c_str());
@@ -1063,11 +1067,8 @@ private slots:
         QVERIFY(dir.isValid());
         if (path.isEmpty()) {
             path = dir.filePath(QStringLiteral("refused.navdata"));
-            if (!bytes.isNull()) {
-                QFile out(path);
-                QVERIFY(out.open(QIODevice::WriteOnly));
-                QCOMPARE(out.write(bytes), qint64(bytes.size()));
-            }
+            if (!bytes.isNull())
+                QVERIFY(WriteBytes(path, bytes.constData(), std::size_t(bytes.size())));
         }
         std::string error;
         QVERIFY(!OpenReplay(path.toStdString(), error));
@@ -1076,10 +1077,7 @@ private slots:
         // One packet anywhere is enough.
         if (!bytes.isEmpty()) {
             const std::vector<uint8_t> p = PacketBuilder(0, 1).checksum().take();
-            QFile out(path);
-            QVERIFY(out.open(QIODevice::Append));
-            QCOMPARE(out.write(reinterpret_cast<const char*>(p.data()), qint64(p.size())), qint64(p.size()));
-            out.close();
+            QVERIFY(WriteBytes(path, p.data(), p.size(), QIODevice::Append));
             QVERIFY2(OpenReplay(path.toStdString(), error), error.c_str());
         }
     }
