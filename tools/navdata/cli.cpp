@@ -7,7 +7,6 @@
 #include "kestrix/find.h"
 #include "kestrix/link_counts.h"
 #include "kestrix/plot_fields.h"
-#include "kestrix/replay.h"
 #include "kestrix/stream_nav.h"
 #include "kestrix/stream_reader.h"
 #include "kestrix/version.h"
