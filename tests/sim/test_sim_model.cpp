@@ -1044,6 +1044,32 @@ private slots:
         }
     }
 
+    // A recording cut short while it is replayed ends the replay with the
+    // reader's error instead of sending what is no longer there.
+    void replayOfAFileCutShortStops()
+    {
+        std::vector<uint8_t> f;
+        for (uint32_t k = 0; k < 2000; ++k) {
+            const auto p = PacketBuilder(0, k + 1).checksum().take();
+            f.insert(f.end(), p.begin(), p.end());
+        }
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("short.navdata"));
+        QVERIFY(WriteBytes(path, f.data(), f.size()));
+        std::string error;
+        const std::unique_ptr<ReplayCutter> cutter = OpenReplay(path.toStdString(), error);
+        QVERIFY2(cutter, error.c_str());
+        QVERIFY(QFile::resize(path, qint64(f.size() / 2)));
+        std::vector<uint8_t> bytes(kMaxDatagramSize);
+        auto replayAll = [&] {
+            ReplayDatagram g;
+            while (cutter->next(g))
+                cutter->copy(g, bytes.data());
+        };
+        QVERIFY_THROWS_EXCEPTION(StreamReadError, replayAll());
+    }
+
     // Refused before the stream starts, after a look for the first packet.
     void openReplayRefuses_data()
     {
