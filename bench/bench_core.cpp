@@ -38,6 +38,7 @@
 // info over a recording of that size.
 
 #include "kestrix/decoder.h"
+#include "bench_support.h"
 #include "kestrix/packet_builder.h"
 #include "kestrix/plot_fields.h"
 #include "kestrix/records.h"
@@ -53,7 +54,6 @@
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,8 +71,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 using namespace kestrix;
 
@@ -172,7 +170,7 @@ Streams BuildStreams()
     s.noisy.reserve(size_t(double(kPackets) * (double(kFullPacketSize) + meanGap) * 1.01));
     for (int i = 0; i < kPackets; ++i) {
         // A flight at 1000 packets a second from t = 1 s, with moving values.
-        const uint32_t t = MakeTimeWord(1u + uint32_t(i) / 1000u, (uint32_t(i) % 1000u) * 1000u);
+        const uint32_t t = bench::FlightTimeWord(i, 1000);
         st.Time.time = t;
         st.Vision.time_capture = t;
         st.Demo.altitude = int32_t(i % 5000);
@@ -298,24 +296,8 @@ void BM_SeekLastRecord(benchmark::State& state)
 
 bool WriteStreamFile(Streams& s)
 {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string path = std::string(tmp && *tmp ? tmp : "/tmp") + "/kestrix_bench_core_XXXXXX";
-    const int fd = mkstemp(path.data());
-    if (fd < 0)
-        return false;
-    size_t done = 0;
-    while (done < s.full.size()) {
-        const ssize_t w = write(fd, s.full.data() + done, s.full.size() - done);
-        if (w <= 0) {
-            close(fd);
-            unlink(path.c_str());
-            return false;
-        }
-        done += size_t(w);
-    }
-    close(fd);
-    s.file = path;
-    return true;
+    s.file = bench::WriteTempFile("kestrix_bench_core_XXXXXX", s.full);
+    return !s.file.empty();
 }
 
 void BM_LoadReadFile(benchmark::State& state)
@@ -447,7 +429,7 @@ OnDemand& FullRecording()
 
 double RecordTimeOf(int32_t record)
 {
-    return NavdataTimeToSeconds(MakeTimeWord(1u + uint32_t(record) / 1000u, (uint32_t(record) % 1000u) * 1000u));
+    return NavdataTimeToSeconds(bench::FlightTimeWord(record, 1000));
 }
 
 // Seeks to record n, or to its time, on one decoder, as the window does: each
@@ -589,23 +571,7 @@ const char* const kCsvKeys[] = {
 int RunTool(std::vector<std::string> args)
 {
     args.insert(args.begin(), KESTRIX_NAVDATA_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return bench::Wait(bench::Spawn(std::move(args), true, false));
 }
 
 // The command library in this process, output to /dev/null: its peak memory

@@ -14,14 +14,13 @@
 // The replay binds the fixed navdata port: run it under the port lock
 // (flock /tmp/kestrix_ports.lock build-bench/bench/bench_find), with
 // KESTRIX_DRONE_ADDRESS=127.0.0.2 and KESTRIX_BIND_ADDRESS=127.0.0.1.
-#include "kestrix/packet_builder.h"
+#include "bench_support.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,9 +34,8 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 using namespace kestrix;
+using namespace kestrix::bench;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -48,66 +46,6 @@ constexpr int kRuns = 5;
 constexpr double kFindRatioTarget = 2.0;
 constexpr double kLinkRatioTarget = 1.2;
 constexpr double kReplayRateTarget = 2000.0;
-
-// `count` full packets numbered from 1, one every `periodUs` of drone time
-// from t = 1 s, with moving values (as bench_navdata writes them).
-bool WriteStream(const std::string& path, int count, uint32_t periodUs)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    NavdataState st{};
-    std::vector<uint8_t> chunk;
-    chunk.reserve(1000 * kFullPacketSize);
-    for (int i = 0; i < count; ++i) {
-        const uint64_t us = 1000000ull + uint64_t(i) * periodUs;
-        const uint32_t t = MakeTimeWord(uint32_t(us / 1000000u) % 2048u, uint32_t(us % 1000000u));
-        st.Time.time = t;
-        st.Vision.time_capture = t;
-        st.Demo.altitude = int32_t(i % 5000);
-        st.Demo.theta = float(std::sin(i * 0.001));
-        st.Demo.ctrl_state = uint32_t(i);
-        st.Raw_meas.raw_accs[0] = uint16_t(i);
-        st.Navdata_pwm.motor1 = uint8_t(i);
-        st.Kalman_pressure.est_z = float(i) * 0.25f;
-        const std::vector<uint8_t> p = BuildFullPacket(st, 0x0F0000D4u, uint32_t(i + 1));
-        chunk.insert(chunk.end(), p.begin(), p.end());
-        if (chunk.size() >= 1000 * kFullPacketSize || i + 1 == count) {
-            if (std::fwrite(chunk.data(), 1, chunk.size(), f) != chunk.size()) {
-                std::fclose(f);
-                return false;
-            }
-            chunk.clear();
-        }
-    }
-    return std::fclose(f) == 0;
-}
-
-pid_t Spawn(std::vector<std::string> args, bool quietOut, bool quietErr)
-{
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    if (quietOut)
-        posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    if (quietErr)
-        posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    return rc == 0 ? pid : -1;
-}
-
-int Wait(pid_t pid)
-{
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Wall time in ms of one run of kestrix_navdata ARGS, or NaN when its exit
 // code is not `expected`.
@@ -218,18 +156,15 @@ ReplayResult RunReplay(const std::string& path)
 
 int main()
 {
-    char dirTemplate[] = "/tmp/bench_find.XXXXXX";
-    if (!mkdtemp(dirTemplate)) {
-        std::fprintf(stderr, "cannot make a temporary directory\n");
-        return 1;
-    }
-    const std::string dir = dirTemplate;
-    const std::string file = dir + "/flight.navdata";
-    const std::string replayFile = dir + "/replay.navdata";
     std::printf("Writing %d full packets (1000 a second of drone time) and %d for the replay (200 a second)...\n",
                 kPackets, kReplayPackets);
-    if (!WriteStream(file, kPackets, 1000) || !WriteStream(replayFile, kReplayPackets, 5000)) {
-        std::fprintf(stderr, "cannot write the streams in %s\n", dir.c_str());
+    // Numbered from 1, as a drone numbers its datagrams.
+    const std::string file = WriteFlightFile("kestrix_bench_find_XXXXXX", kPackets, 1000, 1);
+    const std::string replayFile = WriteFlightFile("kestrix_bench_replay_XXXXXX", kReplayPackets, 5000, 1);
+    if (file.empty() || replayFile.empty()) {
+        std::fprintf(stderr, "cannot write the streams\n");
+        if (!file.empty())
+            unlink(file.c_str());
         return 1;
     }
     std::printf("  %s: %.1f MB; median of %d rounds, the commands in turn, the file in the page cache\n\n", file.c_str(),
@@ -269,6 +204,5 @@ int main()
     }
     unlink(file.c_str());
     unlink(replayFile.c_str());
-    rmdir(dir.c_str());
     return 0;
 }

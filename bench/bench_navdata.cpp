@@ -16,14 +16,13 @@
 #include "kit/ui_thread.h"
 #include "kit/widgets.h"
 
-#include "kestrix/packet_builder.h"
+#include "bench_support.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -44,42 +43,21 @@ namespace {
 
 constexpr int kPackets = 200000;
 
-QTemporaryDir* tempDir = nullptr;
 QString streamPath;
 qint64 streamBytes = 0;
 TForm4* window = nullptr;
 
-// A flight at 1000 packets a second from t = 1 s, with moving values.
+// A flight at 1000 packets a second from t = 1 s, with moving values, its
+// packets numbered from 0.
 void WriteStream()
 {
-    tempDir = new QTemporaryDir;
-    streamPath = tempDir->filePath(QStringLiteral("flight.navdata"));
-    QFile f(streamPath);
-    if (!f.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(streamPath));
+    const std::string path = bench::WriteFlightFile("kestrix_bench_navdata_XXXXXX", kPackets, 1000, 0);
+    if (path.empty()) {
+        std::fprintf(stderr, "cannot write the flight stream\n");
         std::exit(1);
     }
-    NavdataState st{};
-    std::vector<uint8_t> chunk;
-    chunk.reserve(1000 * kFullPacketSize);
-    for (int i = 0; i < kPackets; ++i) {
-        const uint32_t t = MakeTimeWord(1u + uint32_t(i) / 1000u, (uint32_t(i) % 1000u) * 1000u);
-        st.Time.time = t;
-        st.Vision.time_capture = t;
-        st.Demo.altitude = int32_t(i % 5000);
-        st.Demo.theta = float(std::sin(i * 0.001));
-        st.Demo.ctrl_state = uint32_t(i);
-        st.Raw_meas.raw_accs[0] = uint16_t(i);
-        st.Navdata_pwm.motor1 = uint8_t(i);
-        st.Kalman_pressure.est_z = float(i) * 0.25f;
-        const std::vector<uint8_t> p = BuildFullPacket(st, 0x0F0000D4u, uint32_t(i));
-        chunk.insert(chunk.end(), p.begin(), p.end());
-        if (chunk.size() >= 1000 * kFullPacketSize || i + 1 == kPackets) {
-            f.write(reinterpret_cast<const char*>(chunk.data()), qint64(chunk.size()));
-            chunk.clear();
-        }
-    }
-    streamBytes = f.size();
+    streamPath = QString::fromStdString(path);
+    streamBytes = QFile(streamPath).size();
 }
 
 // A field of /proc/self/status in bytes.
@@ -219,6 +197,6 @@ int main(int argc, char** argv)
     StopWorkers();
     delete window;
     ResetSharedState();
-    delete tempDir;
+    QFile::remove(streamPath);
     return 0;
 }

@@ -108,6 +108,43 @@ private slots:
         QVERIFY(!marked());
         QCOMPARE(silence.count(), 2);
     }
+
+    // The mark leaves nothing behind: once it ends, "Packet Size" has no
+    // colour and the tool-tip it had before -- the written hint while the
+    // navdata socket is closed, the link's counts while it is open.
+    void markEndsWithTheToolTipItCovered()
+    {
+        QVERIFY(StartSim());
+        form = std::make_unique<TForm1>(LoopbackConfig());
+        const QString hint = form->SCFrameEdit1->toolTip();
+        link::NavdataWatch& watch = Live().watch();
+        emit watch.silenceChanged(true);
+        emit watch.silentFor(3);
+        QVERIFY(marked());
+        QCOMPARE(form->SCFrameEdit1->toolTip(), QStringLiteral("no navdata for 3 s"));
+        emit watch.silenceChanged(false);
+        QVERIFY(!marked());
+        QCOMPARE(form->SCFrameEdit1->toolTip(), hint);
+
+        // Streaming, then silent: the first datagram after the silence
+        // brings the counts back, with nothing of the mark left in them.
+        QTRY_VERIFY_WITH_TIMEOUT(form->linkConnected(), 3000);
+        QTest::mouseClick(form->SCButton1, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(PacketCounter > 20, 5000);
+        sim->finish();
+        sim.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(marked(), 4000);
+        UdpPeer drone(QStringLiteral("127.0.0.2"), {5554});
+        QVERIFY(drone.ok());
+        QVERIFY(drone.send(5554, DemoPacketOfSize(600, 1, 1), QStringLiteral("127.0.0.1"), 5554));
+        QTRY_VERIFY_WITH_TIMEOUT(!marked(), 2000);
+        const auto* socket = form->IdUDPServer1;
+        QCOMPARE(form->SCFrameEdit1->toolTip(), QStringLiteral("received %1, dropped %2, discarded %3")
+                                                    .arg(socket->receivedCount())
+                                                    .arg(socket->droppedCount())
+                                                    .arg(socket->discardedCount()));
+        QTest::mouseClick(form->SCButton2, Qt::LeftButton);
+    }
 };
 
 KESTRIX_GUI_TEST_MAIN(TestSilence)

@@ -10,6 +10,7 @@
 #include "kestrix/at_commands.h"
 #include "kestrix/decoder.h"
 #include "kestrix/packet_builder.h"
+#include "kestrix/stream_reader.h"
 
 #include "suite_main.h"
 
@@ -41,6 +42,14 @@ std::string S(const QByteArray& b)
 QByteArray B(std::string_view s)
 {
     return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+// Writes (or with Append adds) `n` bytes to the file at `path`.
+bool WriteBytes(const QString& path, const void* data, std::size_t n,
+                QIODevice::OpenMode mode = QIODevice::WriteOnly)
+{
+    QFile out(path);
+    return out.open(mode) && out.write(static_cast<const char*>(data), qint64(n)) == qint64(n);
 }
 
 // Feeds one datagram to the model the way the simulator does.
@@ -978,6 +987,125 @@ private slots:
         QCOMPARE(pieces.size(), std::size_t(2));
         QCOMPARE(pieces[0].size, sim::kMaxDatagramSize);
         QCOMPARE(pieces[1].size, std::size_t(100));
+    }
+
+    // The replay reads its recording on demand: the same datagrams as the
+    // cut of the bytes held in memory, with the same bytes, whatever the
+    // reads' chunk size, and the same again after a rewind.
+    void replayCutterReadsTheFile_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::newRow("chunk 7") << 7;
+        QTest::newRow("chunk 4096") << 4096;
+        QTest::newRow("chunk 1 MiB") << int(StreamReader::kDefaultChunk);
+    }
+    void replayCutterReadsTheFile()
+    {
+        QFETCH(int, chunk);
+        std::vector<uint8_t> f(30, 0x11); // noise in front
+        for (uint32_t k = 0; k < 40; ++k) {
+            PacketBuilder b(0, k + 1);
+            const uint32_t w = MakeTimeWord(1 + k / 10, (k % 10) * 100000);
+            if (k % 3 != 1)
+                b.option(1, {reinterpret_cast<const uint8_t*>(&w), 4});
+            const auto p = b.checksum().take();
+            f.insert(f.end(), p.begin(), p.end());
+            if (k == 20)
+                f.resize(f.size() + kMaxDatagramSize + 500, 0x44); // a stretch cut in two
+        }
+        const std::vector<ReplayDatagram> plan = PlanReplay(f);
+        QVERIFY(plan.size() > 40);
+
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("cut.navdata"));
+        QVERIFY(WriteBytes(path, f.data(), f.size()));
+        std::string error;
+        const std::shared_ptr<StreamFile> file = StreamFile::Open(path.toStdString(), error);
+        QVERIFY2(file, error.c_str());
+        ReplayCutter cutter{StreamReader(file, std::size_t(chunk)), StreamReader(file, std::size_t(chunk))};
+        std::vector<uint8_t> bytes(kMaxDatagramSize);
+        for (int pass = 0; pass < 2; ++pass) {
+            std::vector<uint8_t> all;
+            ReplayDatagram g;
+            std::size_t k = 0;
+            while (cutter.next(g)) {
+                QVERIFY(k < plan.size());
+                QCOMPARE(g.offset, plan[k].offset);
+                QCOMPARE(g.size, plan[k].size);
+                QCOMPARE(g.due, plan[k].due);
+                cutter.copy(g, bytes.data());
+                all.insert(all.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(g.size));
+                ++k;
+            }
+            QCOMPARE(k, plan.size());
+            QVERIFY(all == f);
+            cutter.rewind();
+        }
+    }
+
+    // A recording cut short while it is replayed ends the replay with the
+    // reader's error instead of sending what is no longer there.
+    void replayOfAFileCutShortStops()
+    {
+        std::vector<uint8_t> f;
+        for (uint32_t k = 0; k < 2000; ++k) {
+            const auto p = PacketBuilder(0, k + 1).checksum().take();
+            f.insert(f.end(), p.begin(), p.end());
+        }
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("short.navdata"));
+        QVERIFY(WriteBytes(path, f.data(), f.size()));
+        std::string error;
+        const std::unique_ptr<ReplayCutter> cutter = OpenReplay(path.toStdString(), error);
+        QVERIFY2(cutter, error.c_str());
+        QVERIFY(QFile::resize(path, qint64(f.size() / 2)));
+        std::vector<uint8_t> bytes(kMaxDatagramSize);
+        auto replayAll = [&] {
+            ReplayDatagram g;
+            while (cutter->next(g))
+                cutter->copy(g, bytes.data());
+        };
+        QVERIFY_THROWS_EXCEPTION(StreamReadError, replayAll());
+    }
+
+    // Refused before the stream starts, after a look for the first packet.
+    void openReplayRefuses_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: no file at all
+        QTest::addColumn<QString>("path");     // instead of a file written here
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << QByteArray() << QString() << "cannot read";
+        QTest::newRow("empty") << QByteArray("") << QString() << "is empty";
+        QTest::newRow("no packet") << QByteArray(3000, char(0x33)) << QString() << "holds no navdata packet";
+        // Longer than the reader's chunks: the look goes on to the end.
+        QTest::newRow("no packet, 3 MiB") << QByteArray(3 << 20, char(0x88)) << QString()
+                                          << "holds no navdata packet";
+        QTest::newRow("not a regular file") << QByteArray() << "/dev/null" << "is not a regular file";
+    }
+    void openReplayRefuses()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, path);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        if (path.isEmpty()) {
+            path = dir.filePath(QStringLiteral("refused.navdata"));
+            if (!bytes.isNull())
+                QVERIFY(WriteBytes(path, bytes.constData(), std::size_t(bytes.size())));
+        }
+        std::string error;
+        QVERIFY(!OpenReplay(path.toStdString(), error));
+        QVERIFY2(QString::fromStdString(error).contains(message), error.c_str());
+
+        // One packet anywhere is enough.
+        if (!bytes.isEmpty()) {
+            const std::vector<uint8_t> p = PacketBuilder(0, 1).checksum().take();
+            QVERIFY(WriteBytes(path, p.data(), p.size(), QIODevice::Append));
+            QVERIFY2(OpenReplay(path.toStdString(), error), error.c_str());
+        }
     }
 };
 

@@ -7,7 +7,6 @@
 #include "kestrix/find.h"
 #include "kestrix/link_counts.h"
 #include "kestrix/plot_fields.h"
-#include "kestrix/replay.h"
 #include "kestrix/stream_nav.h"
 #include "kestrix/stream_reader.h"
 #include "kestrix/version.h"
@@ -128,9 +127,93 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// JSON output.
+
+// A JSON string: quotes, backslash and control characters escaped; other
+// bytes as they are.
+void PutJsonString(BlockWriter& w, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    w.put('"');
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            w.put('\\');
+            w.put(ch);
+        } else if (b < 0x20) {
+            w.put("\\u00");
+            w.put(kHex[b >> 4]);
+            w.put(kHex[b & 0xF]);
+        } else {
+            w.put(ch);
+        }
+    }
+    w.put('"');
+}
+
+// A JSON number; null where JSON has no number (nan, inf).
+void PutJsonNumber(BlockWriter& w, double v)
+{
+    if (std::isfinite(v))
+        w.number(v);
+    else
+        w.put("null");
+}
+
+void PutJsonKey(BlockWriter& w, std::string_view key, bool first = false)
+{
+    if (!first)
+        w.put(',');
+    w.put('"');
+    w.put(key);
+    w.put("\":");
+}
+
+// The facts of info and link, one per key: "key: value" lines, or one JSON
+// object with the same keys.
+class FactWriter {
+public:
+    FactWriter(BlockWriter& w, bool json) : w_(w), json_(json)
+    {
+        if (json_)
+            w_.put('{');
+    }
+    bool json() const { return json_; }
+    BlockWriter& out() { return w_; }
+
+    void key(std::string_view k)
+    {
+        if (json_) {
+            PutJsonKey(w_, k, first_);
+        } else {
+            if (!first_)
+                w_.put('\n');
+            w_.put(k);
+            w_.put(": ");
+        }
+        first_ = false;
+    }
+    void count(std::string_view k, uint64_t v)
+    {
+        key(k);
+        w_.number(v);
+    }
+    // A fact that has no value: "-" in the text, null in JSON.
+    void none() { w_.put(json_ ? "null" : "-"); }
+    // Seconds: JSON has no nan or inf (null there).
+    void seconds(double v) { json_ ? PutJsonNumber(w_, v) : w_.number(v); }
+    void end() { w_.put(json_ ? "}\n" : "\n"); }
+
+private:
+    BlockWriter& w_;
+    bool json_;
+    bool first_ = true;
+};
+
+// ---------------------------------------------------------------------------
 // Commands.
 
-int RunInfo(StreamReader& file, std::ostream& out)
+int RunInfo(StreamReader& file, bool json, std::ostream& out)
 {
     NavdataDecoder d;
     std::vector<uint64_t> tagCounts(65536, 0);
@@ -140,49 +223,51 @@ int RunInfo(StreamReader& file, std::ostream& out)
     uint64_t records = 0;
     double firstTime = 0;
     double lastTime = 0;
-    // The replay walk with the record test of the seeks: the time is reset
-    // behind every packet, so the next one shows whether it carries one.
-    int64_t cursor = 0;
-    ReplayStream(file, d, cursor, [&](int64_t next) {
-        if (next < 0)
-            return;
+    WalkPackets(file, d, nullptr, [&](bool isRecord, double time, auto) {
         ++packets;
-        if (d.recordTime > 0) {
+        if (isRecord) {
             if (records == 0)
-                firstTime = d.recordTime;
-            lastTime = d.recordTime;
+                firstTime = time;
+            lastTime = time;
             ++records;
         }
-        d.recordTime = 0;
     });
 
     BlockWriter w(out, 1 << 16);
-    w.put("bytes: ");
-    w.number(uint64_t(file.size())); // known once the walk has reached the end
-    w.put("\npackets: ");
-    w.number(packets);
-    w.put("\nrecords: ");
-    w.number(records);
-    w.put("\nfirst_time: ");
-    if (records)
-        w.number(firstTime);
-    else
-        w.put('-');
-    w.put("\nlast_time: ");
-    if (records)
-        w.number(lastTime);
-    else
-        w.put('-');
-    w.put("\noptions:");
+    FactWriter f(w, json);
+    f.count("bytes", uint64_t(file.size())); // known once the walk has reached the end
+    f.count("packets", packets);
+    f.count("records", records);
+    f.key("first_time");
+    records ? f.seconds(firstTime) : f.none();
+    f.key("last_time");
+    records ? f.seconds(lastTime) : f.none();
+    // Every tag met: " TAG=COUNT" behind "options:", or an object of them.
+    if (json) {
+        f.key("options");
+        w.put('{');
+    } else {
+        w.put("\noptions:");
+    }
+    bool first = true;
     for (std::size_t tag = 0; tag < tagCounts.size(); ++tag) {
         if (tagCounts[tag] == 0)
             continue;
-        w.put(' ');
-        w.number(uint64_t(tag));
-        w.put('=');
+        if (!json) {
+            w.put(' ');
+            w.number(uint64_t(tag));
+            w.put('=');
+        } else {
+            w.put(first ? "\"" : ",\"");
+            w.number(uint64_t(tag));
+            w.put("\":");
+        }
         w.number(tagCounts[tag]);
+        first = false;
     }
-    w.put('\n');
+    if (json)
+        w.put('}');
+    f.end();
     w.flush();
     return 0;
 }
@@ -254,8 +339,10 @@ int RunShow(StreamReader& file, std::optional<int32_t> record, std::optional<dou
     return 0;
 }
 
+// A column of csv: a plot field, a link count, or neither (empty cells).
 struct CsvColumn {
-    const PlotField* field; // nullptr: key without an entry, empty cells
+    const PlotField* field;
+    std::optional<LinkKey> link;
     double multiplier;
 };
 
@@ -264,12 +351,16 @@ int RunCsv(StreamReader& file, std::span<const std::string_view> keys,
 {
     std::vector<CsvColumn> columns;
     columns.reserve(keys.size());
+    bool anyLink = false;
     for (const std::string_view key : keys) {
         double m = 1.0;
         for (const auto& [mkey, value] : multipliers)
             if (mkey == key)
                 m = value; // the last one given wins
-        columns.push_back({FindPlotField(key), m});
+        const PlotField* field = FindPlotField(key);
+        const std::optional<LinkKey> link = field ? std::nullopt : FindLinkKey(key);
+        anyLink = anyLink || link.has_value();
+        columns.push_back({field, link, m});
     }
 
     // Blocks of 64 kB: rows reach a pipe as the walk goes.
@@ -283,88 +374,26 @@ int RunCsv(StreamReader& file, std::span<const std::string_view> keys,
     }
     w.put('\n');
 
-    // The replay walk: a row for every decoded packet once the Time record
-    // holds a time (none for the final call, which repeats the last packet).
+    // A row for every decoded packet once the Time record holds a time. The
+    // packet numbers are read only when a link key asks for them.
     NavdataDecoder d;
-    int64_t cursor = 0;
-    ReplayStream(file, d, cursor, [&](int64_t next) {
+    LinkCounter link;
+    WalkPackets(file, d, anyLink ? &link : nullptr, [&](bool, double, auto) {
         const uint32_t timeWord = d.state.Time.time;
-        if (next < 0 || timeWord == 0)
+        if (timeWord == 0)
             return;
         w.number(NavdataTimeToSeconds(timeWord));
         for (const CsvColumn& c : columns) {
             w.put(',');
             if (c.field)
                 w.number(c.multiplier * PlotFieldValue(*c.field, d.state));
+            else if (c.link)
+                w.number(c.multiplier * LinkValue(link.values(), *c.link));
         }
         w.put('\n');
     });
     w.flush();
     return 0;
-}
-
-// ---------------------------------------------------------------------------
-// Arguments.
-
-
-int Usage(std::ostream& err, std::string_view problem)
-{
-    err << kProgram << ": " << problem << "\n\n" << kUsage;
-    return 2;
-}
-
-// ---------------------------------------------------------------------------
-// find, link, csv with link keys, and JSON output.
-
-bool HasArgument(std::span<const std::string> args, std::string_view wanted)
-{
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--")
-            return false;
-        if (args[i] == wanted)
-            return true;
-    }
-    return false;
-}
-
-// A JSON string: quotes, backslash and control characters escaped; other
-// bytes as they are.
-void PutJsonString(BlockWriter& w, std::string_view text)
-{
-    static constexpr char kHex[] = "0123456789abcdef";
-    w.put('"');
-    for (const char ch : text) {
-        const auto b = static_cast<unsigned char>(ch);
-        if (ch == '"' || ch == '\\') {
-            w.put('\\');
-            w.put(ch);
-        } else if (b < 0x20) {
-            w.put("\\u00");
-            w.put(kHex[b >> 4]);
-            w.put(kHex[b & 0xF]);
-        } else {
-            w.put(ch);
-        }
-    }
-    w.put('"');
-}
-
-// A JSON number; null where JSON has no number (nan, inf).
-void PutJsonNumber(BlockWriter& w, double v)
-{
-    if (std::isfinite(v))
-        w.number(v);
-    else
-        w.put("null");
-}
-
-void PutJsonKey(BlockWriter& w, std::string_view key, bool first = false)
-{
-    if (!first)
-        w.put(',');
-    w.put('"');
-    w.put(key);
-    w.put("\":");
 }
 
 int RunFind(StreamReader& file, Condition& condition, std::string_view text, int32_t from, bool all,
@@ -424,269 +453,88 @@ int RunLink(StreamReader& file, bool json, std::ostream& out)
     const LinkSummary& s = link.summary();
 
     BlockWriter w(out, 1 << 16);
-    struct Count {
-        std::string_view key;
-        uint64_t value;
-    };
-    const Count counts[] = {{"missing", s.missing},       {"gaps", s.gaps},
-                            {"restarts", s.restarts},     {"duplicates", s.duplicates},
-                            {"longest_gap", s.longestGap}};
-    if (json) {
-        w.put('{');
-        PutJsonKey(w, "packets", true);
-        w.number(s.packets);
-        PutJsonKey(w, "first_packet");
-        s.packets ? w.number(uint64_t(s.firstPacket)) : w.put("null");
-        PutJsonKey(w, "last_packet");
-        s.packets ? w.number(uint64_t(s.lastPacket)) : w.put("null");
-        for (const Count& c : counts) {
-            PutJsonKey(w, c.key);
-            w.number(c.value);
-        }
-        PutJsonKey(w, "longest_gap_seconds");
-        PutJsonNumber(w, s.longestGapSeconds);
-        w.put("}\n");
-    } else {
-        w.put("packets: ");
-        w.number(s.packets);
-        w.put("\nfirst_packet: ");
-        s.packets ? w.number(uint64_t(s.firstPacket)) : w.put('-');
-        w.put("\nlast_packet: ");
-        s.packets ? w.number(uint64_t(s.lastPacket)) : w.put('-');
-        for (const Count& c : counts) {
-            w.put('\n');
-            w.put(c.key);
-            w.put(": ");
-            w.number(c.value);
-        }
-        w.put("\nlongest_gap_seconds: ");
-        w.number(s.longestGapSeconds);
-        w.put('\n');
-    }
+    FactWriter f(w, json);
+    f.count("packets", s.packets);
+    f.key("first_packet");
+    s.packets ? w.number(uint64_t(s.firstPacket)) : f.none();
+    f.key("last_packet");
+    s.packets ? w.number(uint64_t(s.lastPacket)) : f.none();
+    f.count("missing", s.missing);
+    f.count("gaps", s.gaps);
+    f.count("restarts", s.restarts);
+    f.count("duplicates", s.duplicates);
+    f.count("longest_gap", s.longestGap);
+    f.key("longest_gap_seconds");
+    f.seconds(s.longestGapSeconds);
+    f.end();
     w.flush();
     return 0;
 }
 
-// The facts of info, as one JSON object.
-int RunInfoJson(StreamReader& file, std::ostream& out)
-{
-    NavdataDecoder d;
-    std::vector<uint64_t> tagCounts(65536, 0);
-    d.optionHeaderCounts = tagCounts.data();
-    uint64_t packets = 0;
-    uint64_t records = 0;
-    double firstTime = 0;
-    double lastTime = 0;
-    WalkPackets(file, d, nullptr, [&](bool isRecord, double time, auto) {
-        ++packets;
-        if (isRecord) {
-            if (records == 0)
-                firstTime = time;
-            lastTime = time;
-            ++records;
-        }
-    });
+// ---------------------------------------------------------------------------
+// Arguments.
 
-    BlockWriter w(out, 1 << 16);
-    w.put('{');
-    PutJsonKey(w, "bytes", true);
-    w.number(uint64_t(file.size()));
-    PutJsonKey(w, "packets");
-    w.number(packets);
-    PutJsonKey(w, "records");
-    w.number(records);
-    PutJsonKey(w, "first_time");
-    records ? PutJsonNumber(w, firstTime) : w.put("null");
-    PutJsonKey(w, "last_time");
-    records ? PutJsonNumber(w, lastTime) : w.put("null");
-    PutJsonKey(w, "options");
-    w.put('{');
-    bool first = true;
-    for (std::size_t tag = 0; tag < tagCounts.size(); ++tag) {
-        if (tagCounts[tag] == 0)
-            continue;
-        if (!first)
-            w.put(',');
-        first = false;
-        w.put('"');
-        w.number(uint64_t(tag));
-        w.put("\":");
-        w.number(tagCounts[tag]);
-    }
-    w.put("}}\n");
-    w.flush();
-    return 0;
+int Usage(std::ostream& err, std::string_view problem)
+{
+    err << kProgram << ": " << problem << "\n\n" << kUsage;
+    return 2;
 }
 
-bool IsLinkKey(std::string_view key)
+enum class Command { Info, Show, Csv, Find, Link };
+
+std::optional<Command> FindCommand(std::string_view name)
 {
-    return FindLinkKey(key).has_value();
+    static constexpr std::pair<std::string_view, Command> kCommands[] = {
+        {"info", Command::Info}, {"show", Command::Show}, {"csv", Command::Csv},
+        {"find", Command::Find}, {"link", Command::Link}};
+    for (const auto& [n, c] : kCommands)
+        if (n == name)
+            return c;
+    return std::nullopt;
 }
 
-// csv with at least one link key among the keys: the same rows as RunCsv,
-// with the link counts of each packet in the link columns.
-int RunCsvWithLink(StreamReader& file, std::span<const std::string_view> keys,
-                   std::span<const std::pair<std::string_view, double>> multipliers, std::ostream& out)
+// The options each command takes. --json and --all stand alone; the others
+// take the next argument as their value.
+bool TakesOption(Command c, std::string_view option)
 {
-    struct Column {
-        const PlotField* field;
-        std::optional<LinkKey> link;
-        double multiplier;
-    };
-    std::vector<Column> columns;
-    columns.reserve(keys.size());
-    for (const std::string_view key : keys) {
-        double m = 1.0;
-        for (const auto& [mkey, value] : multipliers)
-            if (mkey == key)
-                m = value; // the last one given wins
-        columns.push_back({FindPlotField(key), FindLinkKey(key), m});
+    switch (c) {
+    case Command::Info:
+    case Command::Link:
+        return option == "--json";
+    case Command::Show:
+        return option == "--record" || option == "--time";
+    case Command::Csv:
+        return option == "--multiplier";
+    case Command::Find:
+        return option == "--from" || option == "--all" || option == "--json";
     }
-
-    // Blocks of 64 kB: rows reach a pipe as the walk goes.
-    BlockWriter w(out, std::size_t(1) << 16);
-    w.put("time");
-    for (const std::string_view key : keys) {
-        w.put(',');
-        std::string cell;
-        AppendCsvCell(cell, key);
-        w.put(cell);
-    }
-    w.put('\n');
-
-    NavdataDecoder d;
-    LinkCounter link;
-    WalkPackets(file, d, &link, [&](bool, double, auto) {
-        const uint32_t timeWord = d.state.Time.time;
-        if (timeWord == 0)
-            return;
-        w.number(NavdataTimeToSeconds(timeWord));
-        for (const Column& c : columns) {
-            w.put(',');
-            if (c.field)
-                w.number(c.multiplier * PlotFieldValue(*c.field, d.state));
-            else if (c.link)
-                w.number(c.multiplier * LinkValue(link.values(), *c.link));
-        }
-        w.put('\n');
-    });
-    w.flush();
-    return 0;
-}
-
-// find, link, and info --json: their own arguments, then the file.
-int RunLinkCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                   std::size_t readChunk)
-{
-    const std::string_view command = args[0];
-    const bool isFind = command == "find";
-    std::vector<std::string_view> positional;
-    bool json = false;
-    bool all = false;
-    int32_t from = 0;
-    bool optionsEnded = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string_view a = args[i];
-        if (optionsEnded || !a.starts_with("--")) {
-            positional.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-        } else if (a == "--help") {
-            out << kUsage;
-            return 0;
-        } else if (a == "--json") {
-            json = true;
-        } else if (isFind && a == "--all") {
-            all = true;
-        } else if (isFind && a == "--from") {
-            if (i + 1 >= args.size())
-                return Usage(err, "option --from needs a value");
-            const std::string_view value = args[++i];
-            const std::optional<int32_t> n = ParseNumber<int32_t>(value);
-            if (!n || *n < 0)
-                return Usage(err, "--from needs a record number of 0 or more, not \"" + std::string(value) + "\"");
-            from = *n;
-        } else {
-            return Usage(err, "unknown option \"" + std::string(a) + "\" for " + std::string(command));
-        }
-    }
-    if (positional.empty())
-        return Usage(err, "no FILE given");
-    if (isFind && positional.size() != 2)
-        return Usage(err, "find takes one FILE and one CONDITION (quote the condition)");
-    if (!isFind && positional.size() != 1)
-        return Usage(err, std::string(command) + " takes one FILE");
-
-    // The condition is checked before the file is read: a bad one searches nothing.
-    std::optional<Condition> condition;
-    if (isFind) {
-        ConditionError error;
-        condition = Condition::Parse(positional[1], error);
-        if (!condition) {
-            err << kProgram << ": bad condition: " << error.message << '\n';
-            return 2;
-        }
-    }
-
-    // Read on demand, in chunks, from start to end, as the other commands.
-    std::string error;
-    const std::shared_ptr<StreamFile> opened = StreamFile::Open(std::string(positional[0]), error);
-    if (!opened) {
-        err << kProgram << ": " << error << '\n';
-        return 2;
-    }
-    StreamReader file(opened, readChunk);
-    int code;
-    try {
-        if (isFind)
-            code = RunFind(file, *condition, positional[1], from, all, json, out, err);
-        else if (command == "link")
-            code = RunLink(file, json, out);
-        else
-            code = RunInfoJson(file, out);
-    } catch (const StreamReadError& e) {
-        out.flush();
-        err << kProgram << ": " << e.what() << '\n';
-        return 2;
-    } catch (const OutputFailed&) {
-        err << kProgram << ": could not write the output\n";
-        return 2;
-    }
-    out.flush();
-    if (!out) {
-        err << kProgram << ": could not write the output\n";
-        return 2;
-    }
-    return code;
+    return false;
 }
 
 int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err, std::size_t readChunk)
 {
     if (args.empty())
         return Usage(err, "no command given");
-    const std::string_view command = args[0];
-    if (command == "--help" || command == "-h" || command == "help") {
+    const std::string_view name = args[0];
+    if (name == "--help" || name == "-h" || name == "help") {
         out << kUsage;
         return 0;
     }
-    if (command == "--version") {
+    if (name == "--version") {
         out << kProgram << ' ' << kVersion << '\n';
         return 0;
     }
-    if (command == "find" || command == "link" || (command == "info" && HasArgument(args, "--json")))
-        return RunLinkCommand(args, out, err, readChunk);
-    const bool isInfo = command == "info";
-    const bool isShow = command == "show";
-    const bool isCsv = command == "csv";
-    if (!isInfo && !isShow && !isCsv)
-        return Usage(err, "unknown command \"" + std::string(command) + "\"");
+    const std::optional<Command> command = FindCommand(name);
+    if (!command)
+        return Usage(err, "unknown command \"" + std::string(name) + "\"");
 
     std::vector<std::string_view> positional;
     std::optional<int32_t> record;
     std::optional<double> time;
     std::vector<std::pair<std::string_view, double>> multipliers;
+    bool json = false;
+    bool all = false;
+    int32_t from = 0;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string_view a = args[i];
@@ -702,9 +550,16 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
             out << kUsage;
             return 0;
         }
-        const bool known = (isShow && (a == "--record" || a == "--time")) || (isCsv && a == "--multiplier");
-        if (!known)
-            return Usage(err, "unknown option \"" + std::string(a) + "\" for " + std::string(command));
+        if (!TakesOption(*command, a))
+            return Usage(err, "unknown option \"" + std::string(a) + "\" for " + std::string(name));
+        if (a == "--json") {
+            json = true;
+            continue;
+        }
+        if (a == "--all") {
+            all = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return Usage(err, "option " + std::string(a) + " needs a value");
         const std::string_view value = args[++i];
@@ -716,6 +571,11 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
             time = ParseNumber<double>(value);
             if (!time)
                 return Usage(err, "--time needs a number of seconds, not \"" + std::string(value) + "\"");
+        } else if (a == "--from") {
+            const std::optional<int32_t> n = ParseNumber<int32_t>(value);
+            if (!n || *n < 0)
+                return Usage(err, "--from needs a record number of 0 or more, not \"" + std::string(value) + "\"");
+            from = *n;
         } else {
             // KEY=M; a multiplier never holds "=", so the last one separates.
             const std::size_t eq = value.rfind('=');
@@ -729,16 +589,38 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
 
     if (positional.empty())
         return Usage(err, "no FILE given");
-    if (isInfo && positional.size() != 1)
-        return Usage(err, "info takes one FILE");
-    if (isShow) {
+    switch (*command) {
+    case Command::Info:
+    case Command::Link:
+        if (positional.size() != 1)
+            return Usage(err, std::string(name) + " takes one FILE");
+        break;
+    case Command::Show:
         if (positional.size() != 1)
             return Usage(err, "show takes one FILE");
         if (record.has_value() == time.has_value())
             return Usage(err, "show needs either --record N or --time T");
+        break;
+    case Command::Csv:
+        if (positional.size() < 2)
+            return Usage(err, "csv needs at least one KEY");
+        break;
+    case Command::Find:
+        if (positional.size() != 2)
+            return Usage(err, "find takes one FILE and one CONDITION (quote the condition)");
+        break;
     }
-    if (isCsv && positional.size() < 2)
-        return Usage(err, "csv needs at least one KEY");
+
+    // The condition is checked before the file is read: a bad one searches nothing.
+    std::optional<Condition> condition;
+    if (*command == Command::Find) {
+        ConditionError error;
+        condition = Condition::Parse(positional[1], error);
+        if (!condition) {
+            err << kProgram << ": bad condition: " << error.message << '\n';
+            return 2;
+        }
+    }
 
     // The file is read on demand, in chunks, from start to end: memory does
     // not grow with its size.
@@ -750,16 +632,25 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
     }
     StreamReader file(opened, readChunk);
 
-    int code;
+    int code = 0;
     try {
-        if (isInfo)
-            code = RunInfo(file, out);
-        else if (isShow)
+        switch (*command) {
+        case Command::Info:
+            code = RunInfo(file, json, out);
+            break;
+        case Command::Show:
             code = RunShow(file, record, time, out, err);
-        else if (std::any_of(positional.begin() + 1, positional.end(), IsLinkKey))
-            code = RunCsvWithLink(file, std::span(positional).subspan(1), multipliers, out);
-        else
+            break;
+        case Command::Csv:
             code = RunCsv(file, std::span(positional).subspan(1), multipliers, out);
+            break;
+        case Command::Find:
+            code = RunFind(file, *condition, positional[1], from, all, json, out, err);
+            break;
+        case Command::Link:
+            code = RunLink(file, json, out);
+            break;
+        }
     } catch (const StreamReadError& e) {
         out.flush();
         err << kProgram << ": " << e.what() << '\n';

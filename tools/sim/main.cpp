@@ -89,7 +89,11 @@ int bindUdp(uint32_t address, uint16_t port, const char* role, std::string& erro
 
 class Simulator {
 public:
-    Simulator(const SimOptions& o, const ReplayPlan* replay) : opt_(o), hostile_(o.seed), replay_(replay) {}
+    Simulator(const SimOptions& o, ReplayCutter* replay) : opt_(o), hostile_(o.seed), replay_(replay)
+    {
+        if (replay_)
+            replayBytes_.resize(kMaxDatagramSize);
+    }
 
     int run();
 
@@ -110,9 +114,13 @@ private:
     Clock::time_point nextSlot() const { return slotBase_ + period_ * slotIndex_; }
 
     bool sendOne(Clock::time_point now);
-    // Replay: the next datagram of the recording. False when it could not be
-    // sent now and is to be tried again.
+    // Replay: sends the datagram at hand and takes the next one of the
+    // recording. False when it could not be sent now and is to be tried
+    // again. Throws StreamReadError when the recording can no longer be read.
     bool sendReplayed();
+    // The next datagram of the recording into replayBytes_; behind the last
+    // one, the first again with --loop, else the replay is done.
+    void takeReplayed();
     Clock::time_point replayDue() const;
     void drain(int fd, uint16_t localPort, Clock::time_point now);
     void handleAt(std::string_view datagram, Clock::time_point now);
@@ -147,9 +155,11 @@ private:
     std::vector<AtCommand> commands_;
     std::string logLine_;
 
-    const ReplayPlan* replay_ = nullptr; // null: the synthetic flight
-    std::size_t replayNext_ = 0;         // next datagram of the plan
-    Clock::time_point replayBase_;       // when the plan's time 0 went out
+    ReplayCutter* replay_ = nullptr;   // null: the synthetic flight
+    ReplayDatagram replayAt_;          // the datagram to send next
+    std::vector<uint8_t> replayBytes_; // its bytes
+    std::size_t replayNext_ = 0;       // datagrams of this pass sent
+    Clock::time_point replayBase_;     // when the recording's time 0 went out
     uint64_t replayLoops_ = 0;
     bool replayDone_ = false;
     bool replayNoticeGiven_ = false;
@@ -157,16 +167,34 @@ private:
 
 Clock::time_point Simulator::replayDue() const
 {
-    const double due = replay_->datagrams[replayNext_].due / opt_.speed;
+    const double due = replayAt_.due / opt_.speed;
     return replayBase_ + std::chrono::duration_cast<Nanos>(std::chrono::duration<double>(due));
+}
+
+void Simulator::takeReplayed()
+{
+    if (!replay_->next(replayAt_)) {
+        if (!opt_.loop) {
+            replayDone_ = true;
+            return;
+        }
+        replay_->rewind();
+        replayNext_ = 0;
+        replayBase_ = Clock::now();
+        ++replayLoops_;
+        if (!replay_->next(replayAt_)) { // it held a packet when it was opened
+            replayDone_ = true;
+            return;
+        }
+    }
+    replay_->copy(replayAt_, replayBytes_.data());
 }
 
 bool Simulator::sendReplayed()
 {
-    const ReplayDatagram& g = replay_->datagrams[replayNext_];
-    const ssize_t n = ::sendto(navFd_, replay_->bytes.data() + g.offset, g.size, 0,
+    const ssize_t n = ::sendto(navFd_, replayBytes_.data(), replayAt_.size, 0,
                                reinterpret_cast<const sockaddr*>(&target_), sizeof target_);
-    if (n != ssize_t(g.size)) {
+    if (n != ssize_t(replayAt_.size)) {
         // A full send buffer is waited out: every datagram of the file goes.
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == ENOBUFS || errno == EINTR))
             return false;
@@ -178,15 +206,8 @@ bool Simulator::sendReplayed()
         lastSend_ = now;
         ++sent_;
     }
-    if (++replayNext_ == replay_->datagrams.size()) {
-        if (opt_.loop) {
-            replayNext_ = 0;
-            replayBase_ = Clock::now();
-            ++replayLoops_;
-        } else {
-            replayDone_ = true;
-        }
-    }
+    ++replayNext_;
+    takeReplayed();
     return true;
 }
 
@@ -392,6 +413,15 @@ int Simulator::run()
     // Wake-ups within a microsecond of the deadline, not the default 50 us.
     ::prctl(PR_SET_TIMERSLACK, 1000UL, 0, 0, 0);
 
+    if (replay_) {
+        // The first datagram at hand before the stream starts.
+        try {
+            takeReplayed();
+        } catch (const StreamReadError& e) {
+            say(std::string("cannot replay: ") + e.what());
+            return 2;
+        }
+    }
     commands_.reserve(16);
     logLine_.reserve(4096);
     t0_ = Clock::now();
@@ -426,13 +456,20 @@ int Simulator::run()
             // Every datagram goes, however late: a stall sends the due ones
             // back to back, kMaxBurst at a time between polls.
             int burst = 0;
-            while (!replayDone_ && replayDue() <= now && burst < kMaxBurst && !limitReached()) {
-                if (!sendReplayed()) {
-                    retryAt = now + std::chrono::milliseconds(1);
-                    break;
+            try {
+                while (!replayDone_ && replayDue() <= now && burst < kMaxBurst && !limitReached()) {
+                    if (!sendReplayed()) {
+                        retryAt = now + std::chrono::milliseconds(1);
+                        break;
+                    }
+                    ++burst;
+                    now = Clock::now();
                 }
-                ++burst;
-                now = Clock::now();
+            } catch (const StreamReadError& e) {
+                say(std::string("cannot replay: ") + e.what());
+                why = "replay failed";
+                status = 2;
+                break;
             }
             behind = retryAt == Clock::time_point::max() && !replayDone_ && replayDue() <= now;
             if (replayDone_ || limitReached())
@@ -511,8 +548,8 @@ int Simulator::run()
                   static_cast<unsigned long long>(parser_.unparsed()), parser_.lastSequence());
     say(line);
     if (replay_) {
-        std::snprintf(line, sizeof line, "replay of %zu datagrams at speed %g: next %zu, loops completed %llu",
-                      replay_->datagrams.size(), opt_.speed, replayNext_,
+        std::snprintf(line, sizeof line, "replay at speed %g: datagrams of this pass sent %zu, loops completed %llu",
+                      opt_.speed, replayNext_,
                       static_cast<unsigned long long>(replayLoops_));
         say(line);
     }
@@ -543,15 +580,18 @@ int main(int argc, char** argv)
         std::printf("kestrix_sim %s\n", kestrix::kVersion);
         return 0;
     }
-    static ReplayPlan replay;
+    // The recording is read as the replay goes; only its first packet is
+    // looked for here, so that a file without one is refused at once.
+    std::unique_ptr<ReplayCutter> replay;
     if (!opt.replayPath.empty()) {
-        if (!LoadReplay(opt.replayPath, replay, error)) {
+        replay = OpenReplay(opt.replayPath, error);
+        if (!replay) {
             say("cannot replay: " + error);
             return 2;
         }
-        say("replaying " + std::to_string(replay.datagrams.size()) + " datagrams of " + opt.replayPath);
+        say("replaying " + opt.replayPath);
     }
     // The buffers are large: keep the simulator off the stack.
-    static Simulator sim(opt, opt.replayPath.empty() ? nullptr : &replay);
+    static Simulator sim(opt, replay.get());
     return sim.run();
 }

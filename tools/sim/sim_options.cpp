@@ -240,8 +240,11 @@ go out on their own), paced by their record times divided by X; packets
 without a time go out with the one in front. Commands are still parsed and
 logged, but "general:navdata_demo" does not change what is sent (a notice
 says so once). Without --loop the simulator exits 0 after the last
-datagram. A file that is missing, empty or holds no packet is refused (exit
-status 2).
+datagram. A file that is missing, not a regular file, empty or holds no
+packet is refused (exit status 2); only its first packet is looked for then.
+The recording is read as the replay goes, never held whole in memory; a
+file that changes or cannot be read during the replay ends it (exit status
+2).
 
 Hostile datagrams (--hostile P), chosen evenly from: noise (12..1500 random
 bytes, not starting with the magic), wrong size (one option's size field set

@@ -30,14 +30,25 @@ template <class Stream, class F>
 void WalkPackets(Stream&& stream, NavdataDecoder& d, LinkCounter* link, F&& perPacket)
 {
     using Cursor = std::conditional_t<std::is_same_v<std::decay_t<Stream>, ByteSpan>, int32_t, int64_t>;
+    if constexpr (std::is_same_v<std::decay_t<Stream>, StreamReader>) {
+        if (const StreamFile* f = stream.file())
+            f->adviseSequential();
+    }
     Cursor cursor = 0;
     double time = 0;
     for (;;) {
-        const Cursor start = FindPacketStart(stream, cursor);
+        // Without link counts the decoder's own search finds the packet: the
+        // walk costs what the replay walk costs.
+        Cursor from = cursor;
         std::optional<uint32_t> number;
-        if (link && start >= 0)
-            number = ReadPacketNumber(stream, start);
-        const Cursor next = DecodeNavdataPacket(stream, start >= 0 ? start : cursor, d);
+        if (link) {
+            const Cursor start = FindPacketStart(stream, cursor);
+            if (start >= 0) {
+                number = ReadPacketNumber(stream, start);
+                from = start;
+            }
+        }
+        const Cursor next = DecodeNavdataPacket(stream, from, d);
         if (next < 0)
             return;
         const bool isRecord = d.recordTime > 0;
