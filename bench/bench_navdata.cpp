@@ -8,8 +8,10 @@
 //
 // Targets: load <= 3 x BM_RawRead with peak memory <= 64 MB above idle; a
 // step <= 2 ms, the step at 199,990 at most twice the step at 10; a seek
-// <= 1 ms. Every seek reads from its snapshot with a window of its own, so
-// each step is a first touch of the reader.
+// <= 1 ms; the Find tool's search for a condition that never holds <= 2 x
+// `kestrix_navdata info` on the same file. Every seek reads from its snapshot
+// with a window of its own, so each step is a first touch of the reader.
+#include "navdata/find_window.h"
 #include "session/loaded_stream.h"
 #include "kit/shared_state.h"
 #include "navdata/tags.h"
@@ -23,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QLineEdit>
 
 #include <benchmark/benchmark.h>
 
@@ -175,6 +178,46 @@ void BM_Seek(benchmark::State& state)
 }
 BENCHMARK(BM_Seek)->Arg(10)->Arg(kPackets - 10)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
+// The Find tool's search over the whole loaded recording for a condition
+// that never holds (its worst case: every record read and tested), from the
+// search's start to its end as the window sees it.
+void BM_WindowFind(benchmark::State& state)
+{
+    if (!LoadedStream) {
+        LoadOnce();
+    }
+    FindWindow* find = window->openFind();
+    find->FindCondition->setText(QStringLiteral("Demo.altitude < -1000000000"));
+    for (auto _ : state) {
+        QEventLoop loop;
+        QObject::connect(find, &FindWindow::searchFinished, &loop, &QEventLoop::quit);
+        if (!find->search()) {
+            state.SkipWithError("the condition was refused");
+            break;
+        }
+        if (find->searching()) {
+            loop.exec();
+        }
+    }
+    if (!find->matches().empty()) {
+        state.SkipWithError("a never-true condition matched");
+    }
+}
+BENCHMARK(BM_WindowFind)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// The reference of the Find tool: `kestrix_navdata info` on the same file,
+// the program started and ended each time.
+void BM_CliInfo(benchmark::State& state)
+{
+    for (auto _ : state) {
+        if (bench::Wait(bench::Spawn({KESTRIX_NAVDATA_EXE, "info", streamPath.toStdString()}, true, true)) != 0) {
+            state.SkipWithError("kestrix_navdata info failed");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_CliInfo)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -187,7 +230,7 @@ int main(int argc, char** argv)
     WriteStream();
     std::printf("%s: %.1f MB\n", qPrintable(streamPath), double(streamBytes) / 1e6);
     std::printf("Targets: BM_Load <= 3 x BM_RawRead, peak_above_idle_MB <= 64; BM_Step <= 2000 us, "
-                "BM_Step/%d <= 2 x BM_Step/10; BM_Seek <= 1000 us\n",
+                "BM_Step/%d <= 2 x BM_Step/10; BM_Seek <= 1000 us; BM_WindowFind <= 2 x BM_CliInfo\n",
                 kPackets - 10);
     ResetSharedState();
     window = new TForm4;
