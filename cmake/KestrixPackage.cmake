@@ -17,8 +17,8 @@ set(out ${CMAKE_BINARY_DIR}/packaging)
 
 # The NAME line of each page.
 set(kestrix_diagnostics_manname "ground station and diagnostics tool for the Kestrix quadcopter")
-set(kestrix_navdata_manname "read recorded Kestrix navdata streams: info, show and csv")
-set(kestrix_sim_manname "simulated Kestrix quadcopter on loopback")
+set(kestrix_navdata_manname "read recorded Kestrix navdata streams: info, show, csv, find and link")
+set(kestrix_sim_manname "simulated Kestrix quadcopter on loopback, flying or replaying a recording")
 set(pages "")
 foreach(program ${kestrix_programs})
   set(page ${out}/${program}.1)
