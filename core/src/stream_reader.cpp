@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -161,7 +162,14 @@ std::size_t StreamFile::read(int64_t offset, uint8_t* into, std::size_t n) const
 // the worker reads the next chunk into the other behind kMaxRequest bytes of
 // headroom, where the bytes kept from the window go when the walk moves on.
 // The caller side (`cur`, `pending`, `offset`) is touched by the reader's
-// thread only; the rest is shared under `mutex`.
+// thread only. `at`, `into`, `got` and `error` change hands through `asked`
+// (to the worker) and `done` (back); both are set under `mutex`, so that a
+// side asleep on `wake` is always woken.
+//
+// Each side first waits a little without sleeping: a walk asks for the next
+// chunk as soon as it takes one, and decodes a chunk in about the time a
+// sleeping thread takes to be woken on a virtual machine; sleeping every time
+// would cost as much as the read it hides.
 struct StreamReader::Ahead {
     std::shared_ptr<const StreamFile> file;
     std::unique_ptr<uint8_t[]> buffer[2];
@@ -172,10 +180,10 @@ struct StreamReader::Ahead {
 
     std::mutex mutex;
     std::condition_variable wake;
-    bool stop = false;
-    bool asked = false; // the worker has a read to do
-    bool done = false;  // the read asked for has finished
-    int64_t at = 0;         // the read asked for
+    std::atomic<bool> stop{false};
+    std::atomic<bool> asked{false}; // the worker has a read to do
+    std::atomic<bool> done{false};  // the read asked for has finished
+    int64_t at = 0;                 // the read asked for
     uint8_t* into = nullptr;
     std::size_t got = 0;
     std::exception_ptr error;
@@ -183,41 +191,57 @@ struct StreamReader::Ahead {
 
     ~Ahead()
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            stop = true;
-        }
-        wake.notify_all();
+        set(stop);
         if (worker.joinable())
             worker.join(); // a read in flight ends before the buffers go
     }
 
     uint8_t* spare() const noexcept { return buffer[1 - cur].get(); }
 
-    void ask(int64_t from)
+    void set(std::atomic<bool>& flag)
     {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            asked = true;
-            done = false;
-            at = from;
-            into = spare() + kMaxRequest;
-            got = 0;
-            error = nullptr;
+            flag.store(true, std::memory_order_release);
         }
+        wake.notify_all();
+    }
+
+    // Until `ready` holds: a short while awake, then asleep.
+    template <class Ready>
+    void waitFor(Ready ready)
+    {
+        using Clock = std::chrono::steady_clock;
+        const auto until = Clock::now() + std::chrono::microseconds(500);
+        for (unsigned k = 1;; ++k) {
+            if (ready())
+                return;
+            if (k % 64 == 0 && Clock::now() >= until)
+                break;
+            std::this_thread::yield();
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        wake.wait(lock, ready);
+    }
+
+    void ask(int64_t from)
+    {
+        at = from;
+        into = spare() + kMaxRequest;
+        got = 0;
+        error = nullptr;
+        done.store(false, std::memory_order_relaxed);
         offset = from;
         pending = true;
+        set(asked);
         if (!worker.joinable())
             worker = std::thread([this] { run(); });
-        else
-            wake.notify_all();
     }
 
     // Waits for the chunk asked for; its size, or the error met reading it.
     std::size_t wait(std::exception_ptr& failure)
     {
-        std::unique_lock<std::mutex> lock(mutex);
-        wake.wait(lock, [this] { return done; });
+        waitFor([this] { return done.load(std::memory_order_acquire); });
         pending = false;
         failure = std::exchange(error, nullptr);
         return got;
@@ -225,27 +249,23 @@ struct StreamReader::Ahead {
 
     void run()
     {
-        std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            wake.wait(lock, [this] { return stop || asked; });
-            if (stop)
+            waitFor([this] {
+                return asked.load(std::memory_order_acquire) || stop.load(std::memory_order_acquire);
+            });
+            if (stop.load(std::memory_order_acquire))
                 return;
-            asked = false;
-            const int64_t from = at;
-            uint8_t* const to = into;
-            lock.unlock();
+            asked.store(false, std::memory_order_relaxed);
             std::size_t n = 0;
             std::exception_ptr failure;
             try {
-                n = file->read(from, to, chunk);
+                n = file->read(at, into, chunk);
             } catch (...) {
                 failure = std::current_exception();
             }
-            lock.lock();
             got = n;
             error = failure;
-            done = true;
-            wake.notify_all();
+            set(done);
         }
     }
 };
