@@ -207,18 +207,20 @@ struct StreamReader::Ahead {
         wake.notify_all();
     }
 
-    // Until `ready` holds: a short while awake, then asleep.
+    // Until `ready` holds: a short while awake (about the time a walk takes
+    // to decode a chunk of 1 MB), then asleep. A slower walk sleeps, and
+    // has the time to hide the wake-up.
     template <class Ready>
     void waitFor(Ready ready)
     {
         using Clock = std::chrono::steady_clock;
-        const auto until = Clock::now() + std::chrono::microseconds(500);
+        const auto until = Clock::now() + std::chrono::microseconds(200);
         for (unsigned k = 1;; ++k) {
             if (ready())
                 return;
             if (k % 64 == 0 && Clock::now() >= until)
                 break;
-            std::this_thread::yield();
+            std::this_thread::yield(); // anything else runnable goes first
         }
         std::unique_lock<std::mutex> lock(mutex);
         wake.wait(lock, ready);
