@@ -100,6 +100,7 @@ StreamIndex StreamIndex::Build(StreamReader& stream, const std::atomic<bool>* ca
 {
     if (const StreamFile* f = stream.file())
         f->adviseSequential();
+    const ReadAheadWalk ahead(stream); // one pass from start to end
     stream.setCancel(cancel);
     StreamIndex index =
         BuildOver<StreamReader, int64_t>(stream, stream.size(), stream.identity(), cancel, snapshotSpacing);

@@ -204,6 +204,7 @@ bool FindWindow::search()
     StartWorker(
         [self, recording, shared, end, failure, cancelFlag, generation](const std::atomic<bool>& stop) {
             StreamReader reader = recording ? recording->reader() : StreamReader(ByteSpan{});
+            reader.setReadAhead(true); // the search walks on to the end
             const int64_t size = reader.size();
             std::vector<FindMatch> batch;
             auto hand = [&] {

@@ -353,7 +353,10 @@ void TForm5::SCButton3Click()
     // that changed on disk ends the pass (the operator is told, and nothing
     // decoded from it stays in NavdataState).
     Recording().walk(StreamReader::kDefaultChunk,
-                     [this](StreamReader& reader, const StreamIndex*) { series_->drawStream(reader); });
+                     [this](StreamReader& reader, const StreamIndex*) {
+                         reader.setReadAhead(true); // the next chunk is read while this one is decoded
+                         series_->drawStream(reader);
+                     });
     SCCombobox1->update();
     requestReplot();
 }

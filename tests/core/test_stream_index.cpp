@@ -402,10 +402,14 @@ private slots:
             int32_t cursor = 0;
             ReplayStream(s, d, cursor, [&](int32_t next) { plainSteps.push_back({next, d}); });
         }
+        // On demand, and with the next chunk read ahead by the reader's worker.
+        for (const bool ahead : {false, true})
         for (const std::size_t chunk : {std::size_t(1), std::size_t(3), std::size_t(61), std::size_t(4096)}) {
             if (chunk == 1 && s.size() > 50000)
                 continue; // a read per byte: the smaller streams are enough
             StreamReader reader(file, chunk);
+            reader.setReadAhead(ahead);
+            QCOMPARE(reader.readAhead(), ahead);
             NavdataDecoder d = PriorDecoder(seed);
             int64_t cursor = 0;
             std::size_t k = 0;
@@ -421,7 +425,8 @@ private slots:
                 if (next != p.cursor || !Difference(a, b).empty())
                     same = false;
             });
-            QVERIFY2(same && k == plainSteps.size(), qPrintable(QStringLiteral("replay, chunk %1").arg(chunk)));
+            QVERIFY2(same && k == plainSteps.size(),
+                     qPrintable(QStringLiteral("replay, chunk %1, read ahead %2").arg(chunk).arg(ahead)));
         }
 
         const std::vector<double> records = RecordTimes(s);

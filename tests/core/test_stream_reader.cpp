@@ -54,11 +54,13 @@ Bytes ThreePackets()
     return s;
 }
 
-// Reads every byte through a fresh reader; the error thrown, if any.
-std::optional<StreamReadError> ReadAll(const std::shared_ptr<StreamFile>& file)
+// Reads every byte through a fresh reader, on demand or reading ahead; the
+// error thrown, if any.
+std::optional<StreamReadError> ReadAll(const std::shared_ptr<StreamFile>& file, bool ahead)
 {
     try {
         StreamReader reader(file, 64);
+        reader.setReadAhead(ahead);
         NavdataDecoder d;
         int64_t cursor = 0;
         ReplayStream(reader, d, cursor, [](int64_t) {});
@@ -96,22 +98,23 @@ private slots:
     void changesAreNoticed_data()
     {
         QTest::addColumn<int>("change");
-        QTest::newRow("truncated") << 0;
-        QTest::newRow("grown") << 1;
-        QTest::newRow("rewritten, same size") << 2;
-        QTest::newRow("replaced by a rename") << 3;
-        QTest::newRow("removed") << 4;
+        QTest::addColumn<bool>("ahead");
+        const char* const changes[] = {"truncated", "grown", "rewritten, same size", "replaced by a rename", "removed"};
+        for (const bool ahead : {false, true})
+            for (int change = 0; change < 5; ++change)
+                QTest::addRow("%s%s", changes[change], ahead ? ", read ahead" : "") << change << ahead;
     }
     void changesAreNoticed()
     {
         QFETCH(int, change);
+        QFETCH(bool, ahead);
         const std::string p = path("changing.navdata");
         const Bytes bytes = ThreePackets();
         WriteFile(p, bytes);
         std::string error;
         const std::shared_ptr<StreamFile> file = StreamFile::Open(p, error);
         QVERIFY2(file, error.c_str());
-        QVERIFY(!ReadAll(file));
+        QVERIFY(!ReadAll(file, ahead));
         QCOMPARE(file->check(), StreamFile::State::Unchanged);
 
         switch (change) {
@@ -144,7 +147,7 @@ private slots:
         std::string reason;
         QCOMPARE(file->check(&reason), StreamFile::State::Changed);
         QCOMPARE(reason, "\"" + p + "\": the file changed on disk");
-        const auto e = ReadAll(file);
+        const auto e = ReadAll(file, ahead);
         QVERIFY(e);
         QCOMPARE(e->kind(), StreamReadError::Kind::Changed);
         QCOMPARE(std::string(e->what()), reason);
@@ -154,8 +157,15 @@ private slots:
     // The system refuses a read (here: the descriptor now names a folder,
     // as a device that went away makes reads fail): a read error with the
     // system's reason, never a crash or bytes of something else.
+    void readError_data()
+    {
+        QTest::addColumn<bool>("ahead");
+        QTest::newRow("on demand") << false;
+        QTest::newRow("read ahead") << true;
+    }
     void readError()
     {
+        QFETCH(bool, ahead);
         const std::string p = path("failing.navdata");
         WriteFile(p, ThreePackets());
         std::string error;
@@ -165,7 +175,7 @@ private slots:
         QVERIFY(folder >= 0);
         QVERIFY(dup2(folder, file->descriptor()) >= 0);
         close(folder);
-        const auto e = ReadAll(file);
+        const auto e = ReadAll(file, ahead);
         QVERIFY(e);
         QCOMPARE(e->kind(), StreamReadError::Kind::Failed);
         QCOMPARE(std::string(e->what()), "cannot read \"" + p + "\": Is a directory");
@@ -191,6 +201,8 @@ private slots:
         QVERIFY2(file, error.c_str());
         QVERIFY(!file->seekable());
         StreamReader reader(file, 7);
+        reader.setReadAhead(true); // nothing to read ahead of a pipe
+        QVERIFY(!reader.readAhead());
         QCOMPARE(reader.size(), int64_t(-1));
         NavdataDecoder d;
         int64_t cursor = 0;
@@ -259,12 +271,15 @@ private slots:
     void windowRequests_data()
     {
         QTest::addColumn<int>("chunk");
-        for (int chunk : {1, 2, 3, 5, 64, 511, 4096})
-            QTest::addRow("chunk %d", chunk) << chunk;
+        QTest::addColumn<bool>("ahead");
+        for (const bool ahead : {false, true})
+            for (int chunk : {1, 2, 3, 5, 64, 511, 4096})
+                QTest::addRow("chunk %d%s", chunk, ahead ? ", read ahead" : "") << chunk << ahead;
     }
     void windowRequests()
     {
         QFETCH(int, chunk);
+        QFETCH(bool, ahead);
         const std::string p = path("window.navdata");
         Bytes bytes(3000);
         for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -273,6 +288,7 @@ private slots:
         std::string error;
         const std::shared_ptr<StreamFile> file = StreamFile::Open(p, error);
         StreamReader reader(file, std::size_t(chunk));
+        reader.setReadAhead(ahead);
         const int64_t size = int64_t(bytes.size());
         // Forward in steps smaller than a request, jumps, and back again.
         const int64_t positions[] = {0, 1, 2, 3, 100, 101, 460, 2999, 2640, 2700, 3000, 3001, 5000, 10, 0};

@@ -631,6 +631,9 @@ int Run(std::span<const std::string> args, std::ostream& out, std::ostream& err,
         return 2;
     }
     StreamReader file(opened, readChunk);
+    // Every command walks the file from its start: the next chunk is read
+    // while the current one is decoded.
+    file.setReadAhead(true);
 
     int code = 0;
     try {

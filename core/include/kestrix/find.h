@@ -30,9 +30,11 @@ template <class Stream, class F>
 void WalkPackets(Stream&& stream, NavdataDecoder& d, LinkCounter* link, F&& perPacket)
 {
     using Cursor = std::conditional_t<std::is_same_v<std::decay_t<Stream>, ByteSpan>, int32_t, int64_t>;
+    std::optional<ReadAheadWalk> ahead;
     if constexpr (std::is_same_v<std::decay_t<Stream>, StreamReader>) {
         if (const StreamFile* f = stream.file())
             f->adviseSequential();
+        ahead.emplace(stream); // from start to end, in order
     }
     Cursor cursor = 0;
     double time = 0;

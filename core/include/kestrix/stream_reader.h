@@ -106,8 +106,9 @@ public:
     // A file, read `chunk` bytes at a time (at least 1).
     explicit StreamReader(std::shared_ptr<const StreamFile> file, std::size_t chunk = kDefaultChunk);
 
-    StreamReader(StreamReader&&) noexcept = default;
-    StreamReader& operator=(StreamReader&&) noexcept = default;
+    StreamReader(StreamReader&&) noexcept;
+    StreamReader& operator=(StreamReader&&) noexcept;
+    ~StreamReader();
 
     // Stream bytes: known for memory and regular files; for a source without
     // a size, -1 until its end has been read.
@@ -137,11 +138,25 @@ public:
     // next read instead of at the end of the file. Null: never.
     void setCancel(const std::atomic<bool>* cancel) noexcept { cancel_ = cancel; }
 
+    // For a walk from start to end: while the caller decodes one chunk, a
+    // thread of the reader's own reads the next one into a second buffer.
+    // Only regular files read ahead (memory and pipes ignore it). Results,
+    // errors and the file-change checks are those of the plain reads: an
+    // error met ahead reaches the caller at the request that needs the
+    // bytes, and the file is checked again when a chunk read ahead is taken.
+    // A request elsewhere than behind the window drops the chunk read ahead.
+    void setReadAhead(bool on);
+    bool readAhead() const noexcept { return ahead_ != nullptr; }
+
 private:
+    struct Ahead;
+
     const uint8_t* fill(int64_t pos, int64_t want, int64_t& got);
+    bool takeAhead(int64_t pos);
+    void startAhead();
 
     std::shared_ptr<const StreamFile> file_;
-    std::unique_ptr<uint8_t[]> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_; // null while the buffers are the read-ahead's
     std::size_t chunk_ = 0;
     const uint8_t* data_ = nullptr; // the window's first byte
     int64_t begin_ = 0;             // stream offset of data_[0]
@@ -149,6 +164,27 @@ private:
     int64_t size_ = -1;
     const void* identity_ = nullptr;
     const std::atomic<bool>* cancel_ = nullptr;
+    // The worker and both buffers it may write into; freed (the worker
+    // joined) before anything else goes.
+    std::unique_ptr<Ahead> ahead_;
+};
+
+// A walk from start to end over a reader it does not own: reads ahead while
+// it lasts, then puts the reader's mode back (a reader kept for seeks then
+// reads on demand only).
+class ReadAheadWalk {
+public:
+    explicit ReadAheadWalk(StreamReader& reader) : reader_(reader), was_(reader.readAhead())
+    {
+        reader_.setReadAhead(true);
+    }
+    ~ReadAheadWalk() { reader_.setReadAhead(was_); }
+    ReadAheadWalk(const ReadAheadWalk&) = delete;
+    ReadAheadWalk& operator=(const ReadAheadWalk&) = delete;
+
+private:
+    StreamReader& reader_;
+    bool was_;
 };
 
 } // namespace kestrix
