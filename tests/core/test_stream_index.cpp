@@ -55,6 +55,19 @@ Mix EveryKind(bool truncate)
             .sizePastEnd = 1, .sizeBelowHeader = 1, .backPercent = 20, .repeatPercent = 15, .truncate = truncate};
 }
 
+// The link counts at each record, as the find walk counts them.
+std::vector<LinkValues> LinksOfTheWalk(const Bytes& s)
+{
+    std::vector<LinkValues> links;
+    NavdataDecoder d;
+    LinkCounter link;
+    WalkPackets(ByteSpan(s), d, &link, [&](bool isRecord, double, auto) {
+        if (isRecord)
+            links.push_back(link.values());
+    });
+    return links;
+}
+
 // A stream from `mix` and `seed`: the same bytes everywhere (raw engine
 // output only, no library distributions).
 Bytes MakeStream(const Mix& mix, uint32_t seed, int packets)
@@ -328,16 +341,7 @@ private slots:
         const int32_t count = int32_t(records.size());
         const NavdataDecoder prior = PriorDecoder(seed);
         const std::vector<double> times = SeekTimes(records);
-        // The link counts at each record, as the find walk counts them.
-        std::vector<LinkValues> links;
-        {
-            NavdataDecoder d;
-            LinkCounter link;
-            WalkPackets(s, d, &link, [&](bool isRecord, double, auto) {
-                if (isRecord)
-                    links.push_back(link.values());
-            });
-        }
+        const std::vector<LinkValues> links = LinksOfTheWalk(s);
         QCOMPARE(int32_t(links.size()), count);
 
         QElapsedTimer timer;
@@ -548,15 +552,7 @@ private slots:
                 n = 50; // a restart
             add(n++, true);
         }
-        std::vector<LinkValues> links;
-        {
-            NavdataDecoder d;
-            LinkCounter link;
-            WalkPackets(s, d, &link, [&](bool isRecord, double, auto) {
-                if (isRecord)
-                    links.push_back(link.values());
-            });
-        }
+        const std::vector<LinkValues> links = LinksOfTheWalk(s);
         QCOMPARE(links.size(), std::size_t(66000));
         QCOMPARE(links.back().rate, 66001.0);
         QCOMPARE(links.back().missing, 13.0);

@@ -106,6 +106,18 @@ FlightModel flyingModel()
     return m;
 }
 
+// The simulator's options parsed from `args` (the program name put in front).
+bool Parse(const QStringList& args, SimOptions& o, std::string& error)
+{
+    std::vector<std::string> store{"kestrix_sim"};
+    for (const QString& a : args)
+        store.push_back(a.toStdString());
+    std::vector<const char*> argv;
+    for (const std::string& s : store)
+        argv.push_back(s.c_str());
+    return ParseSimOptions(int(argv.size()), argv.data(), o, error);
+}
+
 } // namespace
 
 class TestSimModel : public QObject {
@@ -875,15 +887,9 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(bool, ok);
-        std::vector<std::string> store{"kestrix_sim"};
-        for (const QString& a : args)
-            store.push_back(a.toStdString());
-        std::vector<const char*> argv;
-        for (const std::string& s : store)
-            argv.push_back(s.c_str());
         SimOptions o;
         std::string error;
-        QCOMPARE(ParseSimOptions(int(argv.size()), argv.data(), o, error), ok);
+        QCOMPARE(Parse(args, o, error), ok);
         QCOMPARE(error.empty(), ok);
         if (args.isEmpty()) {
             QCOMPARE(QString::fromStdString(o.address), QString("127.0.0.2"));
@@ -925,15 +931,9 @@ private slots:
         QFETCH(QString, error);
         QFETCH(double, speed);
         QFETCH(bool, loop);
-        std::vector<std::string> store{"kestrix_sim"};
-        for (const QString& a : args)
-            store.push_back(a.toStdString());
-        std::vector<const char*> argv;
-        for (const std::string& s : store)
-            argv.push_back(s.c_str());
         SimOptions o;
         std::string message;
-        QCOMPARE(ParseSimOptions(int(argv.size()), argv.data(), o, message), error.isEmpty());
+        QCOMPARE(Parse(args, o, message), error.isEmpty());
         QVERIFY2(QString::fromStdString(message).contains(error), message.c_str());
         if (error.isEmpty()) {
             QVERIFY(!o.replayPath.empty());
