@@ -42,7 +42,7 @@ namespace {
 
 constexpr int kPackets = 200000;
 constexpr int kReplayPackets = 20000; // 100 s of flight at 200 a second: 10 s at --speed 10
-constexpr int kRuns = 5;
+constexpr int kRuns = 15;
 constexpr double kFindRatioTarget = 2.0;
 constexpr double kLinkRatioTarget = 1.2;
 constexpr double kReplayRateTarget = 2000.0;
