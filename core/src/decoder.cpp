@@ -104,6 +104,7 @@ int64_t Decode(Bytes& bytes, int64_t offset, NavdataDecoder& d)
         return -1;
 
     uint8_t* records = reinterpret_cast<uint8_t*>(&d.state);
+    const uint32_t copied = d.recordMask | kTimeRecords;
 
     // Header word: a short read fills only its first bytes.
     {
@@ -145,18 +146,23 @@ int64_t Decode(Bytes& bytes, int64_t offset, NavdataDecoder& d)
                 const CopyRule rule = kRules[tag];
                 int64_t avail;
                 const uint8_t* from = bytes.at(payload, rule.length, avail);
+                const bool copy = (copied & RecordBit(tag)) != 0;
                 if (avail < int64_t(rule.length)) {
                     // Short copy at the end of the data: fill the start of the
                     // record and end the packet at the end of the stream.
-                    std::memcpy(records + rule.recordOffset, from, size_t(avail));
-                    if (d.coverage)
-                        Cover(d.coverage->recordBytes[tag], avail);
+                    if (copy) {
+                        std::memcpy(records + rule.recordOffset, from, size_t(avail));
+                        if (d.coverage)
+                            Cover(d.coverage->recordBytes[tag], avail);
+                    }
                     pos = payload + avail;
                     break;
                 }
-                std::memcpy(records + rule.recordOffset, from, rule.length);
-                if (d.coverage)
-                    Cover(d.coverage->recordBytes[tag], rule.length);
+                if (copy) {
+                    std::memcpy(records + rule.recordOffset, from, rule.length);
+                    if (d.coverage)
+                        Cover(d.coverage->recordBytes[tag], rule.length);
+                }
                 if (tag == 1)
                     d.recordTime = NavdataTimeToSeconds(d.state.Time.time);
                 else if (tag == 13)

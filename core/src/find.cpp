@@ -26,6 +26,10 @@ FindEnd FindOver(Stream& stream, Offset size, Condition& condition, int32_t from
 {
     condition.restart();
     NavdataDecoder d;
+    d.recordMask = 0; // the records the clauses read
+    for (const ConditionClause& c : condition.clauses())
+        if (c.field)
+            d.recordMask |= RecordBit(c.field->tag);
     LinkCounter link;
     int32_t record = -1;
     Offset nextProgress = progressStep;

@@ -432,6 +432,43 @@ private slots:
             QVERIFY2(same && k == plainSteps.size(),
                      qPrintable(QStringLiteral("replay, chunk %1, read ahead %2").arg(chunk).arg(ahead)));
         }
+        // Walks that copy only some records: behind every packet the same as
+        // the full walk, but for the records left out, which keep the bytes
+        // they had before the walk.
+        const uint32_t masks[] = {0, RecordBit(0) | RecordBit(4) | RecordBit(22), kAllRecords & ~RecordBit(0)};
+        for (const uint32_t mask : masks)
+        for (const std::size_t chunk : {std::size_t(3), std::size_t(4096)}) {
+            StreamReader reader(file, chunk);
+            reader.setReadAhead(chunk == 4096);
+            const NavdataDecoder prior = PriorDecoder(seed);
+            NavdataDecoder d = prior;
+            d.recordMask = mask;
+            int64_t cursor = 0;
+            std::size_t k = 0;
+            std::string why;
+            ReplayStream(reader, d, cursor, [&](int64_t next) {
+                if (!why.empty())
+                    return;
+                if (k >= plainSteps.size()) {
+                    why = "more packets than the full walk";
+                    return;
+                }
+                const Step& p = plainSteps[k++];
+                Outcome expected{0, int32_t(p.cursor), p.decoder};
+                for (int tag = 0; tag < kOptionTagCount; ++tag)
+                    if (((mask | kTimeRecords) & RecordBit(tag)) == 0)
+                        std::memcpy(RecordBytes(expected.decoder.state, tag), RecordBytes(prior.state, tag),
+                                    kRecordSlots[tag].size);
+                Outcome b{0, int32_t(next), d};
+                why = next != p.cursor ? "cursor" : Difference(expected, b);
+                if (!why.empty())
+                    why = "packet " + std::to_string(k - 1) + ": " + why;
+            });
+            if (why.empty() && k != plainSteps.size())
+                why = "fewer packets than the full walk";
+            QVERIFY2(why.empty(), qPrintable(QStringLiteral("mask %1, chunk %2: %3")
+                                                 .arg(mask, 0, 16).arg(chunk).arg(QString::fromStdString(why))));
+        }
 
         const std::vector<double> records = RecordTimes(s);
         const int32_t count = int32_t(records.size());

@@ -17,6 +17,7 @@ ReplayCutter::ReplayCutter(StreamReader walk, StreamReader bytes)
 void ReplayCutter::rewind()
 {
     decoder_ = NavdataDecoder{};
+    decoder_.recordMask = 0; // only the record times pace the replay
     started_ = false;
     packet_ = -1;
     pieceFrom_ = pieceTo_ = 0;

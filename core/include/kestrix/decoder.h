@@ -33,6 +33,15 @@ struct DecodeCoverage {
     uint8_t headerWordBytes = 0;
 };
 
+// A set of records by tag (bit `tag`), for NavdataDecoder::recordMask.
+inline constexpr uint32_t RecordBit(int tag)
+{
+    return uint32_t(1) << tag;
+}
+inline constexpr uint32_t kAllRecords = (uint32_t(1) << kOptionTagCount) - 1;
+// Time and Vision: the records that carry a record's time.
+inline constexpr uint32_t kTimeRecords = RecordBit(1) | RecordBit(13);
+
 // Time word: upper 11 bits whole seconds, lower 21 bits microseconds (not
 // limited to 999999). Returns the double nearest to the exact value.
 double NavdataTimeToSeconds(uint32_t timeWord);
@@ -48,6 +57,14 @@ struct NavdataDecoder {
     // through the callback (the window shows its message there).
     uint64_t wrongSizeEvents = 0;
     std::function<void()> onWrongSize;
+
+    // The records a decode copies into `state`. A record left out keeps its
+    // bytes; everything else a decode does -- the position it returns,
+    // RecordTime, the header word, the counts -- comes out as with every
+    // record copied. Time and Vision are always copied (they carry the
+    // record time). Walks that read only a few fields leave out the rest and
+    // save most of a decode's work.
+    uint32_t recordMask = kAllRecords;
 
     // Optional: per-tag count of every complete option header met (index =
     // tag, 0..65535). Left null on the hot paths.
