@@ -537,42 +537,6 @@ private slots:
     }
 
     // Output far beyond one output block arrives whole and in order.
-    void csvLongStream()
-    {
-        const int n = 100000;
-        Bytes stream;
-        rec::Demo demo{};
-        for (int i = 0; i < n; ++i) {
-            demo.altitude = i - 50000;
-            const Bytes p = PacketBuilder()
-                                .record(1, rec::Time{MakeTimeWord(1 + uint32_t(i) / 1000, uint32_t(i) % 1000 * 1000)})
-                                .record(0, demo)
-                                .checksum()
-                                .take();
-            stream.insert(stream.end(), p.begin(), p.end());
-        }
-        const Result r = RunInProcess({"csv", writeStream(Q(stream)), "Demo.altitude", "Demo.altitude",
-                                       "--multiplier", "Demo.altitude=0.5"});
-        QCOMPARE(r.code, 0);
-        QVERIFY(r.out.size() > (std::size_t(3) << 19)); // more than one block of 1 MiB
-        std::string expected = "time,Demo.altitude,Demo.altitude\n";
-        for (int i = 0; i < n; ++i) {
-            std::string t = std::to_string(1 + i / 1000);
-            if (const int ms = i % 1000) {
-                std::string frac = std::to_string(1000 + ms).substr(1); // 3 digits
-                while (frac.back() == '0')
-                    frac.pop_back();
-                t += "." + frac;
-            }
-            const int twice = i - 50000; // value x 0.5, exact
-            const std::string v = twice % 2 == 0 ? std::to_string(twice / 2)
-                                                 : (twice < 0 && twice / 2 == 0 ? "-0" : std::to_string(twice / 2)) + ".5";
-            expected += t + "," + v + "," + v + "\n";
-        }
-        QCOMPARE(r.out.size(), expected.size());
-        QVERIFY(r.out == expected);
-    }
-
     // --- hostile input -----------------------------------------------------
 
     // Random and mutated streams from a fixed seed: every command ends

@@ -14,10 +14,14 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -216,6 +220,7 @@ private:
 int RunInfo(StreamReader& file, bool json, std::ostream& out)
 {
     NavdataDecoder d;
+    d.recordMask = 0; // times and option counts only
     std::vector<uint64_t> tagCounts(65536, 0);
     d.optionHeaderCounts = tagCounts.data();
 
@@ -346,6 +351,154 @@ struct CsvColumn {
     double multiplier;
 };
 
+// The rows of csv as numbers, turned into text on a thread of their own: the
+// shortest text of a double costs more than decoding its packet, and so the
+// two overlap. The walk fills batches of rows (the time, then one number per
+// column that has values); the writer thread formats each batch in turn, in
+// order, into `w`. A write that fails ends the walk at its next batch.
+class CsvRows {
+public:
+    // `valued[i]`: column i has numbers (else its cells stay empty). `w`
+    // already holds the header; it belongs to the writer thread from here on
+    // until finish().
+    CsvRows(BlockWriter& w, std::vector<bool> valued)
+        : w_(w), valued_(std::move(valued)),
+          stride_(1 + std::size_t(std::count(valued_.begin(), valued_.end(), true)))
+    {
+        for (auto& b : batches_) {
+            b.resize(kRows * stride_);
+            free_.push_back(b.data());
+        }
+        fill_ = takeFree();
+        thread_ = std::thread([this] { run(); });
+    }
+    ~CsvRows() { stop(); }
+    CsvRows(const CsvRows&) = delete;
+    CsvRows& operator=(const CsvRows&) = delete;
+
+    // Room for the next row's numbers.
+    double* nextRow()
+    {
+        if (rows_ == kRows)
+            handOver();
+        return fill_ + rows_++ * stride_;
+    }
+
+    // Writes every row given so far and flushes; throws OutputFailed when
+    // the output could not be written.
+    void finish()
+    {
+        if (rows_ > 0)
+            handOver();
+        stop();
+        if (failed_)
+            throw OutputFailed{};
+        w_.flush();
+    }
+
+private:
+    static constexpr std::size_t kRows = 4096;
+    struct Batch {
+        double* rows;
+        std::size_t count;
+    };
+
+    double* takeFree()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !free_.empty() || failed_; });
+        if (failed_)
+            throw OutputFailed{};
+        double* b = free_.back();
+        free_.pop_back();
+        return b;
+    }
+
+    void handOver()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            full_.push_back({fill_, rows_});
+        }
+        changed_.notify_all();
+        rows_ = 0;
+        fill_ = takeFree();
+    }
+
+    void stop()
+    {
+        if (!thread_.joinable())
+            return;
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // The writer thread: batches in the order given, until stopped with
+    // nothing left.
+    void run()
+    {
+        for (;;) {
+            Batch b;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return !full_.empty() || done_; });
+                if (full_.empty())
+                    return;
+                b = full_.front();
+                full_.pop_front();
+            }
+            try {
+                write(b);
+            } catch (const OutputFailed&) {
+                std::lock_guard lock(mutex_);
+                failed_ = true;
+                full_.clear();
+            }
+            {
+                std::lock_guard lock(mutex_);
+                free_.push_back(b.rows);
+            }
+            changed_.notify_all();
+            if (failed_)
+                return;
+        }
+    }
+
+    void write(const Batch& b)
+    {
+        const std::size_t columns = valued_.size();
+        for (std::size_t r = 0; r < b.count; ++r) {
+            const double* v = b.rows + r * stride_;
+            w_.number(*v++);
+            for (std::size_t c = 0; c < columns; ++c) {
+                w_.put(',');
+                if (valued_[c])
+                    w_.number(*v++);
+            }
+            w_.put('\n');
+        }
+    }
+
+    BlockWriter& w_;
+    const std::vector<bool> valued_;
+    const std::size_t stride_;
+    std::vector<double> batches_[3];
+    double* fill_ = nullptr;
+    std::size_t rows_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<double*> free_;
+    std::deque<Batch> full_;
+    bool done_ = false;
+    bool failed_ = false; // read by the walk only under the lock or after stop()
+    std::thread thread_;
+};
+
 int RunCsv(StreamReader& file, std::span<const std::string_view> keys,
            std::span<const std::pair<std::string_view, double>> multipliers, std::ostream& out)
 {
@@ -377,22 +530,39 @@ int RunCsv(StreamReader& file, std::span<const std::string_view> keys,
     // A row for every decoded packet once the Time record holds a time. The
     // packet numbers are read only when a link key asks for them.
     NavdataDecoder d;
+    d.recordMask = 0; // the records of the columns (and the time) only
+    std::vector<bool> valued;
+    for (const CsvColumn& c : columns) {
+        if (c.field)
+            d.recordMask |= RecordBit(c.field->tag);
+        valued.push_back(c.field || c.link);
+    }
     LinkCounter link;
-    WalkPackets(file, d, anyLink ? &link : nullptr, [&](bool, double, auto) {
-        const uint32_t timeWord = d.state.Time.time;
-        if (timeWord == 0)
-            return;
-        w.number(NavdataTimeToSeconds(timeWord));
-        for (const CsvColumn& c : columns) {
-            w.put(',');
-            if (c.field)
-                w.number(c.multiplier * PlotFieldValue(*c.field, d.state));
-            else if (c.link)
-                w.number(c.multiplier * LinkValue(link.values(), *c.link));
+    CsvRows rows(w, std::move(valued));
+    try {
+        WalkPackets(file, d, anyLink ? &link : nullptr, [&](bool, double, auto) {
+            const uint32_t timeWord = d.state.Time.time;
+            if (timeWord == 0)
+                return;
+            double* v = rows.nextRow();
+            *v++ = NavdataTimeToSeconds(timeWord);
+            for (const CsvColumn& c : columns) {
+                if (c.field)
+                    *v++ = c.multiplier * PlotFieldValue(*c.field, d.state);
+                else if (c.link)
+                    *v++ = c.multiplier * LinkValue(link.values(), *c.link);
+            }
+        });
+    } catch (const StreamReadError&) {
+        // The rows in front of the failure are sound: they go out before the
+        // message.
+        try {
+            rows.finish();
+        } catch (const OutputFailed&) {
         }
-        w.put('\n');
-    });
-    w.flush();
+        throw;
+    }
+    rows.finish();
     return 0;
 }
 
@@ -448,6 +618,7 @@ int RunFind(StreamReader& file, Condition& condition, std::string_view text, int
 int RunLink(StreamReader& file, bool json, std::ostream& out)
 {
     NavdataDecoder d;
+    d.recordMask = 0; // packet numbers and times only
     LinkCounter link;
     WalkPackets(file, d, &link, [](bool, double, auto) {});
     const LinkSummary& s = link.summary();
