@@ -851,6 +851,7 @@ int main(int argc, char** argv)
                 f.write(reinterpret_cast<const char*>(s.full.data()), std::streamsize(s.full.size()));
             written = bool(f);
         }
+        written = written && bench::SyncFile(large);
         if (!written) {
             std::printf("  cannot write it: skipped\n");
         } else {

@@ -57,6 +57,8 @@
 #include <QWheelEvent>
 #include <qcustomplot.h>
 
+#include "bench_support.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -118,7 +120,8 @@ const std::string& RecordingPath()
         const std::string p = dir.filePath(QStringLiteral("graph.navdata")).toStdString();
         std::ofstream f(p, std::ios::binary | std::ios::trunc);
         f.write(reinterpret_cast<const char*>(Recording().data()), std::streamsize(Recording().size()));
-        if (!f) {
+        f.close();
+        if (!f || !bench::SyncFile(p)) {
             std::fprintf(stderr, "cannot write %s\n", p.c_str());
             std::exit(1);
         }

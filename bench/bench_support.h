@@ -67,15 +67,28 @@ inline bool WriteAll(int fd, std::span<const uint8_t> bytes)
     return true;
 }
 
-// `bytes` in a new temporary file (see CreateTempFile); its path, or empty
-// when it cannot be written (nothing is left behind then).
+// Every file the benchmarks write is on disk before a figure is taken: the
+// kernel's write-back of a few hundred dirty megabytes would otherwise run
+// beside the measured programs and take a processor from them.
+inline bool SyncFile(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    const bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+
+// `bytes` in a new temporary file (see CreateTempFile), on disk; its path, or
+// empty when it cannot be written (nothing is left behind then).
 inline std::string WriteTempFile(const char* name, std::span<const uint8_t> bytes)
 {
     std::string path;
     const int fd = CreateTempFile(name, path);
     if (fd < 0)
         return {};
-    const bool ok = WriteAll(fd, bytes);
+    const bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
     if (close(fd) != 0 || !ok) {
         unlink(path.c_str());
         return {};
@@ -84,7 +97,7 @@ inline std::string WriteTempFile(const char* name, std::span<const uint8_t> byte
 }
 
 // `count` packets of the flight (see FlightPacket), numbered from
-// `firstNumber`, in a new temporary file, written a thousand packets at a
+// `firstNumber`, in a new temporary file (on disk), written a thousand packets at a
 // time; its path, or empty when it cannot be written.
 inline std::string WriteFlightFile(const char* name, int count, uint32_t periodUs, uint32_t firstNumber)
 {
@@ -104,6 +117,7 @@ inline std::string WriteFlightFile(const char* name, int count, uint32_t periodU
             chunk.clear();
         }
     }
+    ok = ok && fsync(fd) == 0;
     if (close(fd) != 0 || !ok) {
         unlink(path.c_str());
         return {};

@@ -353,9 +353,9 @@ void TForm5::SCButton3Click()
     // that changed on disk ends the pass (the operator is told, and nothing
     // decoded from it stays in NavdataState).
     Recording().walk(StreamReader::kDefaultChunk,
-                     [this](StreamReader& reader, const StreamIndex*) {
+                     [this](StreamReader& reader, const StreamIndex* index) {
                          reader.setReadAhead(true); // the next chunk is read while this one is decoded
-                         series_->drawStream(reader);
+                         series_->drawStream(reader, index ? index->recordCount() : 0);
                      });
     SCCombobox1->update();
     requestReplot();

@@ -510,7 +510,7 @@ void GraphSeries::drawStream(ByteSpan stream)
     drawStream(reader);
 }
 
-void GraphSeries::drawStream(StreamReader& stream)
+void GraphSeries::drawStream(StreamReader& stream, int32_t expectedRecords)
 {
     if (GraphBusy || liveSource()) {
         // Every pass does nothing, or every pass scrolls the axis.
@@ -518,32 +518,32 @@ void GraphSeries::drawStream(StreamReader& stream)
         return;
     }
     rebuildSeries();
-    replayInBulk(stream);
+    replayInBulk(stream, expectedRecords);
 }
 
 // The passes of a replay, per series: the first points (up to the fifth,
 // where the count rules act) are placed one by one as a pass would place
 // them; from then on each pass only adds one point, so the rest is
-// collected in pass order and sorted stably at the end, which is where
-// insertion behind equal x values puts them.
-void GraphSeries::replayInBulk(StreamReader& stream)
+// appended in pass order and sorted stably at the end, which is where
+// insertion behind equal x values puts them. Each series' points are
+// collected in the container the series keeps, allocated once when the
+// record count is known: a replay of 10 x 200,000 points takes 32 MB of new
+// memory and no copy of it.
+void GraphSeries::replayInBulk(StreamReader& stream, int32_t expectedRecords)
 {
     struct Work {
         const PlotField* entry;
         std::optional<LinkKey> link;
         double multiplier;
         std::vector<QCPGraphData> head;
-        std::vector<double> tail; // values; x in tailKeys from tailStart on
-        std::size_t tailStart = 0;
+        QVector<QCPGraphData> points; // the head, then one point per pass
         bool inTail = false;
     };
     std::vector<Work> work;
     work.reserve(fields_.size());
     for (const Field& f : fields_) {
-        work.push_back({f.entry, f.link, MultiplierValue(f.multiplierText), {}, {}, 0, false});
+        work.push_back({f.entry, f.link, MultiplierValue(f.multiplierText), {}, {}, false});
     }
-    std::vector<double> tailKeys;
-    int inTail = 0;
     const bool countLink = plotsLink();
     ReplayLinkCounts linkCounts(stream, countLink);
     const LinkValues& link = linkCounts.values();
@@ -558,13 +558,10 @@ void GraphSeries::replayInBulk(StreamReader& stream)
         if (time == 0) {
             return;
         }
-        if (inTail > 0) {
-            tailKeys.push_back(time);
-        }
         for (Work& w : work) {
             const bool hasValue = w.entry || w.link;
             if (w.inTail) {
-                w.tail.push_back(w.multiplier * KeyValue(w.entry, w.link, state, link));
+                w.points.append(QCPGraphData(time, w.multiplier * KeyValue(w.entry, w.link, state, link)));
                 continue;
             }
             if (!hasValue && w.head.size() >= 2) {
@@ -573,9 +570,13 @@ void GraphSeries::replayInBulk(StreamReader& stream)
             VectorPoints points(w.head);
             AddSeriesPoints(points, time, hasValue, hasValue ? w.multiplier * KeyValue(w.entry, w.link, state, link) : 0);
             if (hasValue && w.head.size() >= 5) {
+                // The head is final: the passes from here on only append.
                 w.inTail = true;
-                w.tailStart = tailKeys.size();
-                ++inTail;
+                w.points.reserve(qsizetype(w.head.size()) + std::max<qsizetype>(expectedRecords, 0));
+                for (const QCPGraphData& p : w.head) {
+                    w.points.append(p);
+                }
+                std::vector<QCPGraphData>().swap(w.head);
             }
         }
     });
@@ -583,15 +584,12 @@ void GraphSeries::replayInBulk(StreamReader& stream)
 
     for (std::size_t i = 0; i < work.size(); ++i) {
         Work& w = work[i];
-        QVector<QCPGraphData> points;
-        points.reserve(qsizetype(w.head.size() + w.tail.size()));
-        for (const QCPGraphData& p : w.head) {
-            points.append(p);
+        QVector<QCPGraphData> points = std::move(w.points);
+        if (!w.inTail) {
+            for (const QCPGraphData& p : w.head) {
+                points.append(p);
+            }
         }
-        for (std::size_t j = 0; j < w.tail.size(); ++j) {
-            points.append(QCPGraphData(tailKeys[w.tailStart + j], w.tail[j]));
-        }
-        std::vector<double>().swap(w.tail);
         if (!std::is_sorted(points.begin(), points.end(), KeyLess)) {
             std::stable_sort(points.begin(), points.end(), KeyLess);
         }

@@ -122,7 +122,9 @@ public:
     void drawStream(ByteSpan stream);
     // The same over a reader (a recording read on demand); the reader's
     // failure (StreamReadError) ends the pass, thrown to the caller.
-    void drawStream(StreamReader& stream);
+    // `expectedRecords`, when known (the record index's count), lets every
+    // series take its memory at once.
+    void drawStream(StreamReader& stream, int32_t expectedRecords = 0);
     // The same, one addRecordPoints() per decode (for comparison, and where
     // passes scroll the bottom axis).
     void drawStreamPassByPass(ByteSpan stream);
@@ -162,7 +164,7 @@ private:
     QCPGraph* newSeries(int position);
     void rebuildSeries();
     void scrollBottomAxis(double time);
-    void replayInBulk(StreamReader& stream);
+    void replayInBulk(StreamReader& stream, int32_t expectedRecords);
     bool plotsLink() const;
 
     const LinkValues* replayLink_ = nullptr; // during a replay: its counts
