@@ -363,10 +363,11 @@ public:
     // until finish().
     CsvRows(BlockWriter& w, std::vector<bool> valued)
         : w_(w), valued_(std::move(valued)),
-          stride_(1 + std::size_t(std::count(valued_.begin(), valued_.end(), true)))
+          stride_(1 + std::size_t(std::count(valued_.begin(), valued_.end(), true))),
+          rowsPerBatch_(std::max<std::size_t>(1, kBatchNumbers / stride_))
     {
         for (auto& b : batches_) {
-            b.resize(kRows * stride_);
+            b.resize(rowsPerBatch_ * stride_);
             free_.push_back(b.data());
         }
         fill_ = takeFree();
@@ -379,7 +380,7 @@ public:
     // Room for the next row's numbers.
     double* nextRow()
     {
-        if (rows_ == kRows)
+        if (rows_ == rowsPerBatch_)
             handOver();
         return fill_ + rows_++ * stride_;
     }
@@ -397,7 +398,9 @@ public:
     }
 
 private:
-    static constexpr std::size_t kRows = 4096;
+    // 512 kB of numbers a batch (4096 rows of 15 numbers), whatever the
+    // number of columns.
+    static constexpr std::size_t kBatchNumbers = std::size_t(1) << 16;
     struct Batch {
         double* rows;
         std::size_t count;
@@ -486,6 +489,7 @@ private:
     BlockWriter& w_;
     const std::vector<bool> valued_;
     const std::size_t stride_;
+    const std::size_t rowsPerBatch_;
     std::vector<double> batches_[3];
     double* fill_ = nullptr;
     std::size_t rows_ = 0;
