@@ -91,7 +91,6 @@ constexpr double kStepRatioTarget = 2.0;      // step to 199,990 / step to 10
 constexpr double kLoadPeakTargetMB = 64.0;    // load peak above the idle size
 constexpr double kInfoPeakTargetMB = 32.0;    // CLI info peak above the idle size
 constexpr int kLargeCopies = 12;              // the large file: the stream 12 times
-constexpr std::size_t kReferenceRead = std::size_t(1) << 20;
 constexpr int32_t kFarRecord = 199990;
 constexpr int32_t kNearRecord = 10;
 
@@ -333,29 +332,7 @@ void BM_LoadBuildIndex(benchmark::State& state)
     state.counters["snapshots"] = double(snapshots);
 }
 
-// The reference: the file read from start to end with 1 MB reads into one
-// buffer, with the same sequential hint the loader gives.
-double RawReadMs(const std::string& path, uint64_t* bytes = nullptr)
-{
-    static std::vector<uint8_t> buffer(kReferenceRead);
-    const auto t0 = std::chrono::steady_clock::now();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return NAN;
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    uint64_t total = 0;
-    for (;;) {
-        const ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n <= 0)
-            break;
-        total += uint64_t(n);
-    }
-    close(fd);
-    benchmark::DoNotOptimize(buffer.data());
-    if (bytes)
-        *bytes = total;
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
+using bench::RawReadMs;
 
 void BM_RawRead(benchmark::State& state)
 {
@@ -616,34 +593,8 @@ void BM_Cli(benchmark::State& state, std::vector<std::string> args)
 }
 #endif
 
-// A figure and the reference in turn, `rounds` times, the reference read
-// just before each figure: the median figure and the median of the ratios.
-// On a shared host whose speed drifts during a run (a virtual machine beside
-// busy neighbours), the ratio of neighbouring measurements holds where the
-// ratio of figures taken a minute apart does not. NaN when a figure failed.
-struct InRounds {
-    double ms = NAN;
-    double ratio = NAN;
-};
-
-template <class Figure>
-InRounds MeasureInRounds(const std::string& file, int rounds, Figure figureMs)
-{
-    std::vector<double> ms, ratios;
-    for (int k = 0; k < rounds; ++k) {
-        const double raw = RawReadMs(file);
-        const double t = figureMs();
-        if (std::isnan(t) || std::isnan(raw))
-            return {};
-        ms.push_back(t);
-        ratios.push_back(t / raw);
-    }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    return {median(ms), median(ratios)};
-}
+using bench::InRounds;
+using bench::MeasureInRounds;
 
 // Remembers every run for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {

@@ -31,9 +31,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -92,26 +89,9 @@ double ResetPeakMemory()
 // milliseconds, or NaN when the file could not be read whole.
 double RawReadMs()
 {
-    static std::vector<char> buffer(std::size_t(1) << 20);
-    const auto t0 = std::chrono::steady_clock::now();
-    QFile f(streamPath);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return NAN;
-    }
-    posix_fadvise(f.handle(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    qint64 total = 0;
-    for (;;) {
-        const ssize_t n = read(f.handle(), buffer.data(), buffer.size());
-        if (n <= 0) {
-            break;
-        }
-        total += n;
-    }
-    benchmark::DoNotOptimize(buffer.data());
-    if (total != streamBytes) {
-        return NAN;
-    }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    uint64_t bytes = 0;
+    const double ms = bench::RawReadMs(streamPath.toStdString(), &bytes);
+    return bytes == uint64_t(streamBytes) ? ms : NAN;
 }
 
 void BM_RawRead(benchmark::State& state)
@@ -256,29 +236,19 @@ int main(int argc, char** argv)
     // median of the ratios holds where the host's speed drifts over the run.
     {
         constexpr int kRounds = 9;
-        std::vector<double> ms, ratios;
-        for (int k = 0; k < kRounds; ++k) {
+        const bench::InRounds load = bench::MeasureInRounds(streamPath.toStdString(), kRounds, [] {
             LoadedStream.reset();
-            const double raw = RawReadMs();
             const auto t0 = std::chrono::steady_clock::now();
             LoadOnce();
             const double t = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-            if (std::isnan(raw) || !LoadedStream || LoadedStream->index.recordCount() != kPackets) {
-                ms.clear();
-                break;
-            }
-            ms.push_back(t);
-            ratios.push_back(t / raw);
-        }
-        if (ms.empty()) {
+            return LoadedStream && LoadedStream->index.recordCount() == kPackets ? t : NAN;
+        });
+        if (std::isnan(load.ratio)) {
             std::printf("\nThe load in rounds: failed\n");
         } else {
-            std::sort(ms.begin(), ms.end());
-            std::sort(ratios.begin(), ratios.end());
-            const double ratio = ratios[ratios.size() / 2];
             std::printf("\nThe load, each right behind a reference read (median of %d rounds): %.1f ms, "
                         "%.2f x reference, target <= 3 x: %s\n",
-                        kRounds, ms[ms.size() / 2], ratio, ratio <= 3 ? "MET" : "MISSED");
+                        kRounds, load.ms, load.ratio, load.ratio <= 3 ? "MET" : "MISSED");
         }
     }
     StopWorkers();

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -153,6 +155,60 @@ inline int Wait(pid_t pid)
     if (pid < 0 || waitpid(pid, &status, 0) != pid)
         return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The reference of the ratio targets: the file read from start to end with
+// 1 MB reads into one buffer, with the sequential hint the loader gives. Its
+// milliseconds, or NaN when it cannot be opened; `bytes`, when given, gets
+// the number of bytes read.
+inline double RawReadMs(const std::string& path, uint64_t* bytes = nullptr)
+{
+    static std::vector<uint8_t> buffer(std::size_t(1) << 20);
+    const auto t0 = std::chrono::steady_clock::now();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return NAN;
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    uint64_t total = 0;
+    for (;;) {
+        const ssize_t n = read(fd, buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        total += uint64_t(n);
+    }
+    close(fd);
+    if (bytes)
+        *bytes = total;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// A figure and the reference in turn, `rounds` times, the reference read
+// just before each figure: the median figure and the median of the ratios.
+// On a shared host whose speed drifts during a run (a virtual machine beside
+// busy neighbours), the ratio of neighbouring measurements holds where the
+// ratio of figures taken a minute apart does not. NaN when a figure failed.
+struct InRounds {
+    double ms = NAN;
+    double ratio = NAN;
+};
+
+template <class Figure>
+InRounds MeasureInRounds(const std::string& file, int rounds, Figure figureMs)
+{
+    std::vector<double> ms, ratios;
+    for (int k = 0; k < rounds; ++k) {
+        const double raw = RawReadMs(file);
+        const double t = figureMs();
+        if (std::isnan(t) || std::isnan(raw))
+            return {};
+        ms.push_back(t);
+        ratios.push_back(t / raw);
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return {median(ms), median(ratios)};
 }
 
 } // namespace kestrix::bench
