@@ -380,8 +380,10 @@ public:
     // Room for the next row's numbers.
     double* nextRow()
     {
-        if (rows_ == rowsPerBatch_)
+        if (rows_ == rowsPerBatch_) {
             handOver();
+            fill_ = takeFree();
+        }
         return fill_ + rows_++ * stride_;
     }
 
@@ -425,7 +427,6 @@ private:
         }
         changed_.notify_all();
         rows_ = 0;
-        fill_ = takeFree();
     }
 
     void stop()
